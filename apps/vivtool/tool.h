@@ -1,0 +1,32 @@
+// Shared plumbing of the show tool's commands.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <string>
+
+namespace viv::tool {
+
+using TJson = nlohmann::ordered_json;
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNotFound = 1;
+inline constexpr int kExitFailure = 2;
+
+// Where a command leaves its exit status.
+struct TToolState {
+  int ExitCode = kExitOk;
+};
+
+void PrintJson(const TJson& json);
+// The error text on standard error; returns kExitFailure.
+int Fail(const std::string& text);
+// "0xAARRGGBB"
+std::string ColourText(uint32_t colour);
+
+void AddPackageCommands(CLI::App& app, TToolState& state);
+void AddProjectCommands(CLI::App& app, TToolState& state);
+
+}  // namespace viv::tool
