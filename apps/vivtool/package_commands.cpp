@@ -75,12 +75,12 @@ int RunPack(const CLI::App& command, const TPackArgs& args) {
   std::vector<TPackSource> sources;
   if (!args.Exe.empty()) {
     // The player comes first, stored, at position 0.
-    sources.push_back({fs::path(args.Exe).filename().string(), args.Exe, std::nullopt,
-                       TPackMethod::Stored});
+    sources.push_back(
+        {fs::path(args.Exe).filename().string(), args.Exe, std::nullopt, TPackMethod::Stored});
   }
   for (const auto& relative : files) {
-    TPackMethod method = relative == "Project.viv" && args.Method.empty() ? TPackMethod::Deflated
-                                                                          : defaultMethod;
+    TPackMethod method =
+        relative == "Project.viv" && args.Method.empty() ? TPackMethod::Deflated : defaultMethod;
     for (const auto& rule : rules)
       if (fnmatch(rule.Glob.c_str(), relative.c_str(), 0) == 0) method = rule.Method;
     std::string name = relative;
@@ -92,8 +92,10 @@ int RunPack(const CLI::App& command, const TPackArgs& args) {
   bool exe = !args.Exe.empty();
   options.LongTrailer = args.Trailer.empty() ? (exe || args.Offset > 0) : args.Trailer == "long";
   options.Offset = args.Offset;
-  if (args.AllowModify) options.AllowModify = *args.AllowModify == 1;
-  else if (exe) options.AllowModify = true;
+  if (args.AllowModify)
+    options.AllowModify = *args.AllowModify == 1;
+  else if (exe)
+    options.AllowModify = true;
   if (args.Version) {
     options.Version = *args.Version;
   } else {
@@ -135,7 +137,8 @@ int RunInfo(const std::string& path) {
 int RunList(const std::string& path) {
   auto package = MakeRef<TVivUnpack>(path);
   if (!package->IsOpen())
-    return Fail(package->ErrorText().empty() ? path + ": not a show package" : package->ErrorText());
+    return Fail(package->ErrorText().empty() ? path + ": not a show package"
+                                             : package->ErrorText());
   TJson out = TJson::array();
   const TIniFile& directory = package->Structure()->Directory();
   for (size_t i = 0; i < directory.SectionCount(); ++i) {
@@ -156,7 +159,8 @@ int RunList(const std::string& path) {
 int RunCat(const std::string& path, const std::string& name) {
   auto package = MakeRef<TVivUnpack>(path);
   if (!package->IsOpen())
-    return Fail(package->ErrorText().empty() ? path + ": not a show package" : package->ErrorText());
+    return Fail(package->ErrorText().empty() ? path + ": not a show package"
+                                             : package->ErrorText());
   auto entry = package->FindEntry(name);
   if (!entry) {
     std::cerr << name << ": not found" << std::endl;

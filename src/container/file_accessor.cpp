@@ -149,9 +149,9 @@ TRef<TSharedPicture> TFileAccessor::OpenPicture(std::string_view name) {
           }
         }
         if (!store && services.Placeholder) {
-          store = services.Placeholder(
-              stream ? TPictureFailure::LoadError : TPictureFailure::NotFound,
-              LastNameComponent(name));
+          store =
+              services.Placeholder(stream ? TPictureFailure::LoadError : TPictureFailure::NotFound,
+                                   LastNameComponent(name));
         }
       }
       handle.fStore = std::move(store);

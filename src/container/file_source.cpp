@@ -66,7 +66,7 @@ TRef<TStream> TFileSource::Open(std::string_view name) {
 }
 
 TRef<TCallbackHandle> TFileSource::RegisterPictureProvider(TPictureProviderProc proc,
-                                                          void* context) {
+                                                           void* context) {
   auto handle = MakeRef<TCallbackHandle>(*this, proc, context);
   std::lock_guard guard(fProviderLock);
   fProviders.push_back(handle.Get());
@@ -107,7 +107,9 @@ int TFileSource::Orientation(std::string_view name) const {
 
 // --- TRealFileSource
 
-TRef<TStream> TRealFileSource::OpenStream(std::string_view name) { return OpenDiskFile(name, true); }
+TRef<TStream> TRealFileSource::OpenStream(std::string_view name) {
+  return OpenDiskFile(name, true);
+}
 
 // --- TMappedFileSource
 
@@ -179,7 +181,8 @@ TRef<TStream> TMappedFileSource::OpenUnmapped(std::string_view name) {
 TRef<TStream> TPackedFileSource::OpenUnmapped(std::string_view name) {
   auto entry = fPackage->FindEntry(name);
   if (!entry) return nullptr;
-  return fPackage->OpenEntryStream(*entry, LoadReadCallback(), TPartialStream::kPieceWithoutCallback);
+  return fPackage->OpenEntryStream(*entry, LoadReadCallback(),
+                                   TPartialStream::kPieceWithoutCallback);
 }
 
 }  // namespace viv

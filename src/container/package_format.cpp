@@ -17,8 +17,10 @@ TPackMethod PackMethodFromNumber(int64_t number) {
 std::string EntryKey(std::string_view entryName) {
   std::string name(entryName);
   for (char& c : name) {
-    if (c == '[') c = '<';
-    else if (c == ']') c = '>';
+    if (c == '[')
+      c = '<';
+    else if (c == ']')
+      c = '>';
   }
   // Positions count characters, so split the name into code points first.
   std::vector<std::string_view> chars;

@@ -14,7 +14,8 @@ namespace {
 
 void WriteInt64(TStream& out, int64_t value) {
   uint8_t bytes[8];
-  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
+  for (int i = 0; i < 8; ++i)
+    bytes[i] = static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i));
   out.WriteBuffer(bytes, sizeof bytes);
 }
 
@@ -29,7 +30,9 @@ int64_t WriteEntry(TStream& out, const TPackSource& source) {
   std::string bytes = source.Bytes ? *source.Bytes : ReadFileBytes(source.FilePath);
   switch (source.Method) {
     case TPackMethod::Deflated: bytes = DeflateRaw(bytes); break;
-    case TPackMethod::Scrambled: TCryptStream::Apply(kScrambleKey, 0, bytes.data(), bytes.size()); break;
+    case TPackMethod::Scrambled:
+      TCryptStream::Apply(kScrambleKey, 0, bytes.data(), bytes.size());
+      break;
     case TPackMethod::Stored: break;
   }
   out.WriteText(bytes);
@@ -65,7 +68,8 @@ TPackResult WritePackage(const std::string& outPath, const std::vector<TPackSour
     TIniSection& section = directory.FindOrCreateSection(EntryKey(source.EntryName));
     section.WriteInteger("_ps", position);
     section.WriteInteger("_sz", size);
-    if (source.Method != TPackMethod::Stored) section.WriteInteger("_pm", static_cast<int>(source.Method));
+    if (source.Method != TPackMethod::Stored)
+      section.WriteInteger("_pm", static_cast<int>(source.Method));
   }
 
   // The directory position as produced at base 0; a package written at an

@@ -85,7 +85,8 @@ bool TVivUnpack::ReadDirectory() {
   if (relative < 0 || relative > directoryEnd - fBase) return Fail(std::string(kFileDamaged));
   fDirectoryPosition = fBase + relative;
 
-  auto range = MakeRef<TPartialStream>(fFile, fDirectoryPosition, directoryEnd - fDirectoryPosition);
+  auto range =
+      MakeRef<TPartialStream>(fFile, fDirectoryPosition, directoryEnd - fDirectoryPosition);
   auto text = InflateToMemory(range, TIniFile::kMaxTextSize);
   auto document = MakeRef<TIniFile>();
   if (!document->LoadFromStream(*text)) return Fail(std::string(kFileDamaged));
@@ -119,8 +120,7 @@ std::optional<TPackageEntry> TVivUnpack::EntryOfSection(const TIniSection& secti
   // Values that are no numbers, negative, or that overflow with the delta name
   // no readable bytes.
   if (!p || !s || *p < 0 || *s < 0 || *p > INT64_MAX - fEntryDelta) return std::nullopt;
-  return TPackageEntry{*p + fEntryDelta, *s,
-                       PackMethodFromNumber(section.ReadInt64("_pm", 0))};
+  return TPackageEntry{*p + fEntryDelta, *s, PackMethodFromNumber(section.ReadInt64("_pm", 0))};
 }
 
 TRef<TStream> TVivUnpack::OpenEntryStream(const TPackageEntry& entry, TReadCallback callback,
@@ -139,8 +139,7 @@ TRef<TStream> TVivUnpack::OpenEntryStream(const TPackageEntry& entry, TReadCallb
     case TPackMethod::Scrambled:
       range->SetReadCallback(callback, requestedPiece);
       return MakeRef<TCryptStream>(range, std::string(kScrambleKey));
-    case TPackMethod::Stored:
-      break;
+    case TPackMethod::Stored: break;
   }
   range->SetReadCallback(callback, requestedPiece);
   return range;

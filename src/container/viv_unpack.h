@@ -66,8 +66,9 @@ class TVivUnpack : public TRefObject {
   // The entry's bytes, unpacked. The callback, when set, is called after every
   // piece read from the entry. Raises EStreamError ("Insufficient Source Size"
   // for a range beyond the file) or EZLibError for corrupt deflated data.
-  TRef<TStream> OpenEntryStream(const TPackageEntry& entry, TReadCallback callback = {},
-                                size_t requestedPiece = TPartialStream::kPieceWithoutCallback) const;
+  TRef<TStream> OpenEntryStream(
+      const TPackageEntry& entry, TReadCallback callback = {},
+      size_t requestedPiece = TPartialStream::kPieceWithoutCallback) const;
 
  private:
   // False with the error text set (or empty for a file that is no package).

@@ -63,8 +63,10 @@ TVivActionInfo ParseActionText(std::string_view text) {
     std::string_view argument = text.substr(action.Prefix.size());
     argument.remove_suffix(1);
     if (action.Quoted) {
-      if (argument.size() < 2) argument = {};
-      else argument = argument.substr(1, argument.size() - 2);
+      if (argument.size() < 2)
+        argument = {};
+      else
+        argument = argument.substr(1, argument.size() - 2);
     }
     TVivActionInfo info{action.Kind, 0, std::string(argument)};
     if (action.Kind == TActionKind::GotoSlide) info.Number = ParseInt32(argument).value_or(-1);

@@ -27,8 +27,8 @@ class TPlayerCommandLine {
   // "-time t" is read only without "-slide": t - 1 ms for t > 0, else 0.
   bool TimeGiven() const;
   int64_t StartTime() const;
-  bool StartupMode() const;             // raw token "-startup"
-  bool ScreenSaverRunToken() const;     // raw token "/s" or "/S"
+  bool StartupMode() const;          // raw token "-startup"
+  bool ScreenSaverRunToken() const;  // raw token "/s" or "/S"
   // In start-up mode: the last token as a window handle, when there are at
   // least two parameters after the player's path and it is a 64-bit integer.
   std::optional<int64_t> StartupWindowHandle() const;

@@ -1,0 +1,237 @@
+// The show tool end to end: packages in every form it writes, read back by its
+// own inspection commands.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/crypt_stream.h"
+#include "base/stream.h"
+#include "container/package_format.h"
+
+extern char** environ;
+
+namespace viv {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::ordered_json;
+
+struct TRun {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+TRun RunTool(std::vector<std::string> args, const std::string& folder) {
+  args.insert(args.begin(), VIV_TOOL);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::string outPath = folder + "/.out", errPath = folder + "/.err";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  pid_t pid;
+  TRun run;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  run.Out = ReadFileBytes(outPath);
+  run.Err = ReadFileBytes(errPath);
+  return run;
+}
+
+class VivtoolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/viv-tool-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    fFolder = pattern;
+    // A small project folder: the project, a picture, a nested text.
+    Write("show/Project.viv", "\xEF\xBB\xBF[Main]\r\nVivVersion=5.6\r\nopt_scr_width=1280\r\n");
+    std::string picture;
+    for (int i = 0; i < 3000; ++i) picture += static_cast<char>((i * 7) & 0xFF);
+    Write("show/Pictures/Beach [2019].jpg", picture);
+    Write("show/Text/notes.txt", std::string(1400, 'n'));
+    Write("player", std::string(777, 'P'));
+  }
+  void TearDown() override { fs::remove_all(fFolder); }
+
+  void Write(const std::string& name, const std::string& bytes) {
+    fs::create_directories(fs::path(P(name)).parent_path());
+    WriteFileBytes(P(name), bytes);
+  }
+  std::string P(const std::string& name) const { return fFolder + "/" + name; }
+  TRun Run(std::vector<std::string> args) { return RunTool(std::move(args), fFolder); }
+  json Json(std::vector<std::string> args, int status = 0) {
+    TRun run = Run(std::move(args));
+    EXPECT_EQ(run.Status, status) << run.Err;
+    return json::parse(run.Out);
+  }
+
+  std::string fFolder;
+};
+
+struct TFormCase {
+  const char* Label;
+  std::vector<std::string> Options;
+  int64_t Base;  // package base = entry delta (packages are written as produced at 0)
+  bool LongTrailer;
+  std::map<std::string, int> Methods;
+};
+
+TEST_F(VivtoolTest, PacksEveryFormAndReadsItBack) {
+  const std::string jpg = "Pictures\\Beach [2019].jpg", txt = "Text\\notes.txt";
+  const TFormCase cases[] = {
+      {"defaults", {}, 0, false, {{"Project.viv", 1}, {jpg, 0}, {txt, 0}}},
+      {"all stored", {"--method", "stored"}, 0, false, {{"Project.viv", 0}, {jpg, 0}, {txt, 0}}},
+      {"globs, last match wins",
+       {"--method", "scrambled", "--deflate", "*.txt", "--store", "*.jpg", "--deflate",
+        "Pictures/*"},
+       0,
+       false,
+       {{"Project.viv", 2}, {jpg, 1}, {txt, 1}}},
+      {"long trailer", {"--trailer", "long"}, 0, true, {{"Project.viv", 1}, {jpg, 0}, {txt, 0}}},
+      {"moved",
+       {"--offset", "1000", "--allowmodify", "1"},
+       1000,
+       true,
+       {{"Project.viv", 1}, {jpg, 0}, {txt, 0}}},
+  };
+  const std::map<std::string, std::string> bytes = {
+      {"Project.viv", ReadFileBytes(P("show/Project.viv"))},
+      {jpg, ReadFileBytes(P("show/Pictures/Beach [2019].jpg"))},
+      {txt, ReadFileBytes(P("show/Text/notes.txt"))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    std::vector<std::string> pack = {"pack", P("show"), P("out.vxshow")};
+    pack.insert(pack.end(), c.Options.begin(), c.Options.end());
+    TRun packed = Run(pack);
+    ASSERT_EQ(packed.Status, 0) << packed.Err;
+
+    json info = Json({"info", P("out.vxshow")});
+    EXPECT_EQ(info["open"], true);
+    EXPECT_EQ(info["error"], "");
+    EXPECT_EQ(info["version"], "5.6");
+    EXPECT_EQ(info["base"], c.Base);
+    EXPECT_EQ(info["entry_delta"], c.Base);
+    EXPECT_EQ(info["end"],
+              static_cast<int64_t>(fs::file_size(P("out.vxshow"))) - (c.LongTrailer ? 8 : 0));
+    EXPECT_EQ(info["entry_count"], 3);
+
+    json list = Json({"list", P("out.vxshow")});
+    ASSERT_EQ(list.size(), 3u);
+    // Sorted files, written one after another from the base.
+    EXPECT_EQ(list[0]["section"], "Pictures\\Beach <2019>.jpg");
+    EXPECT_EQ(list[0]["position"], c.Base);
+    EXPECT_EQ(list[1]["section"], "Project.viv");
+    EXPECT_EQ(list[2]["section"], txt);
+    for (const auto& row : list) {
+      std::string name =
+          row["section"] == "Pictures\\Beach <2019>.jpg" ? jpg : std::string(row["section"]);
+      EXPECT_EQ(row["method"], c.Methods.at(name)) << name;
+      TRun cat = Run({"cat", P("out.vxshow"), name});
+      EXPECT_EQ(cat.Status, 0) << cat.Err;
+      EXPECT_EQ(cat.Out, bytes.at(name)) << name;
+    }
+  }
+}
+
+TEST_F(VivtoolTest, ScrambledEntriesAreStoredXoredWithTheKey) {
+  ASSERT_EQ(Run({"pack", P("show"), P("s.vxshow"), "--scramble", "*.jpg"}).Status, 0);
+  json list = Json({"list", P("s.vxshow")});
+  std::string file = ReadFileBytes(P("s.vxshow"));
+  std::string stored = file.substr(list[0]["position"], list[0]["size"]);
+  TCryptStream::Apply(kScrambleKey, 0, stored.data(), stored.size());
+  EXPECT_EQ(stored, ReadFileBytes(P("show/Pictures/Beach [2019].jpg")));
+}
+
+TEST_F(VivtoolTest, PlayerPrefixAndMovedPackages) {
+  ASSERT_EQ(Run({"pack", P("show"), P("exe"), "--exe", P("player"), "--version", "6.0"}).Status, 0);
+  json info = Json({"info", P("exe")});
+  EXPECT_EQ(info["version"], "6.0");
+  EXPECT_EQ(info["entry_count"], 4);
+  json list = Json({"list", P("exe")});
+  EXPECT_EQ(list[0]["section"], "player");
+  EXPECT_EQ(list[0]["position"], 0);
+  EXPECT_EQ(list[0]["size"], 777);
+  EXPECT_EQ(Run({"cat", P("exe"), "player"}).Out, std::string(777, 'P'));
+
+  // A package moved without permission is refused with its error text.
+  ASSERT_EQ(
+      Run({"pack", P("show"), P("m.vxshow"), "--offset", "1000", "--allowmodify", "0"}).Status, 0);
+  TRun refused = Run({"info", P("m.vxshow")});
+  EXPECT_EQ(refused.Status, 2);
+  EXPECT_EQ(json::parse(refused.Out)["error"], "Slide-show File Modified");
+  EXPECT_EQ(refused.Err, "Slide-show File Modified\n");
+}
+
+TEST_F(VivtoolTest, FailuresAndMissingEntries) {
+  ASSERT_EQ(Run({"pack", P("show"), P("a.vxshow")}).Status, 0);
+  TRun missing = Run({"cat", P("a.vxshow"), "nothing.jpg"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Out, "");
+
+  TRun noPackage = Run({"list", P("player")});
+  EXPECT_EQ(noPackage.Status, 2);
+  EXPECT_NE(noPackage.Err.find("not a show package"), std::string::npos);
+
+  EXPECT_EQ(Run({"info", P("absent.vxshow")}).Err, "Slideshow File not Found\n");
+  EXPECT_EQ(Run({"pack", P("show/Pictures"), P("b.vxshow")}).Status, 2);  // no Project.viv
+  EXPECT_EQ(Run({"pack", P("show"), P("c.vxshow"), "--trailer", "short", "--offset", "5"}).Status,
+            2);
+}
+
+TEST_F(VivtoolTest, ProjectTextCommands) {
+  Write("p.viv",
+        "[Main]\r\nopt_scr_width=1280\r\nHider=#FF8000,128\r\nText=a\\nb\r\n[Slide3]\r\n"
+        "object Container:Root\r\n  object P1:Image\r\n    ImageName=x.jpg\r\n  end\r\nend\r\n");
+  struct TCase {
+    std::vector<std::string> Args;
+    int Status;
+    json Expected;
+  };
+  const TCase cases[] = {
+      {{"Main:opt_scr_width", "--as", "int"}, 0, {{"found", true}, {"value", 1280}}},
+      {{"main:OPT_SCR_WIDTH"}, 0, {{"found", true}, {"value", "1280"}}},
+      {{"Main:Hider", "--as", "colour"}, 0, {{"found", true}, {"value", "0x80FF8000"}}},
+      {{"Main:Text", "--as", "escaped"}, 0, {{"found", true}, {"value", "a\r\nb"}}},
+      {{"Slide3:Container:P1:ImageName"}, 0, {{"found", true}, {"value", "x.jpg"}}},
+      {{"Main:missing", "--as", "int", "--default", "7"}, 1, {{"found", false}, {"value", 7}}},
+      {{"Main:opt_scr_width", "--as", "bool", "--default", "1"},
+       0,
+       {{"found", true}, {"value", true}}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"ini", "get", P("p.viv")};
+    args.insert(args.end(), c.Args.begin(), c.Args.end());
+    SCOPED_TRACE(c.Args[0]);
+    EXPECT_EQ(Json(args, c.Status), c.Expected);
+  }
+
+  TRun dump = Run({"ini", "dump", P("p.viv")});
+  EXPECT_EQ(dump.Status, 0);
+  EXPECT_EQ(dump.Out,
+            "\xEF\xBB\xBF[Main]\r\nopt_scr_width=1280\r\nHider=#FF8000,128\r\nText=a\\nb\r\n"
+            "[Slide3]\r\nobject Container:Root\r\n  object P1:Image\r\n    ImageName=x.jpg\r\n"
+            "  end\r\nend\r\n");
+
+  EXPECT_EQ(Json({"action", "GOTOSLIDE(7)"}), json({{"kind", 7}, {"number", 7}, {"text", "7"}}));
+  EXPECT_EQ(Json({"action", "openwebsite(\"MyPage\")"}),
+            json({{"kind", 8}, {"number", 0}, {"text", "MyPage"}}));
+}
+
+}  // namespace
+}  // namespace viv
