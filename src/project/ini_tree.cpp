@@ -335,7 +335,8 @@ void TIniFile::Clear() {
 TRef<TIniItem> TIniFile::Copy() const {
   auto copy = MakeRef<TIniFile>();
   copy->Assign(*this);
-  for (auto& section : fSections) copy->FindOrCreateSection(section->Name()).Assign(*section);
+  // Not FindOrCreateSection: an empty section name would find the copy itself.
+  for (auto& section : fSections) copy->SectionForHeader(section->Name()).Assign(*section);
   return copy;
 }
 
