@@ -200,10 +200,11 @@ class TIniFile : public TIniSection {
   TIniItem* PathLookup(std::string_view path, bool create = true) override;
 
   // Readers of the document's own keys stay available beside the section readers.
+  // Not ReadText: ReadText(key, default) and ReadText(section, key) take the
+  // same arguments; the document's own keys are ReadText("", key).
   using TIniList::ReadBool;
   using TIniList::ReadInteger;
   using TIniList::ReadReal;
-  using TIniList::ReadText;
   using TIniList::WriteText;
   std::string ReadText(std::string_view section, std::string_view key,
                        std::string_view defaultValue = {}) const;
