@@ -56,7 +56,7 @@ size_t TInflateStream::Write(const void*, size_t) {
 
 int64_t TInflateStream::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t target = origin == TSeekOrigin::Begin     ? offset
-                   : origin == TSeekOrigin::Current ? fPosition + offset
+                   : origin == TSeekOrigin::Current ? SeekTarget(fPosition, offset)
                                                     : -1;
   if (target < fPosition) throw EStreamError("Incorrect Position");
   char scratch[4096];

@@ -44,7 +44,7 @@ size_t TPartialStream::Write(const void* buffer, size_t count) {
 
 int64_t TPartialStream::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t base = origin == TSeekOrigin::Begin ? 0 : origin == TSeekOrigin::Current ? fPosition : fSize;
-  int64_t target = base + offset;
+  int64_t target = SeekTarget(base, offset);
   if (target < 0 || target > fSize) throw EStreamError("Incorrect Position");
   fPosition = target;
   return fPosition;

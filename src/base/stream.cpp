@@ -23,6 +23,12 @@ int64_t TStream::GetSize() {
 
 void TStream::SetSize(int64_t) { throw EStreamError("Stream Cannot be resized"); }
 
+int64_t TStream::SeekTarget(int64_t base, int64_t offset) {
+  int64_t target;
+  if (__builtin_add_overflow(base, offset, &target)) throw EStreamError("Incorrect Position");
+  return target;
+}
+
 void TStream::ReadBuffer(void* buffer, size_t count) {
   if (Read(buffer, count) != count) throw EStreamError("Stream read error");
 }
@@ -94,7 +100,7 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t base = origin == TSeekOrigin::Begin     ? 0
                  : origin == TSeekOrigin::Current ? fPosition
                                                   : static_cast<int64_t>(fData.size());
-  int64_t target = base + offset;
+  int64_t target = SeekTarget(base, offset);
   if (target < 0) throw EStreamError("Incorrect Position");
   fPosition = target;
   return fPosition;
@@ -197,7 +203,7 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t base = origin == TSeekOrigin::Begin     ? 0
                  : origin == TSeekOrigin::Current ? fPosition
                                                   : GetSize();
-  int64_t target = base + offset;
+  int64_t target = SeekTarget(base, offset);
   if (target < 0) throw EStreamError("Incorrect Position");
   fPosition = target;
   return fPosition;

@@ -46,6 +46,11 @@ class TStream : public TRefObject {
     ReadBuffer(&value, sizeof value);
     return value;
   }
+
+ protected:
+  // base + offset; a target beyond 64 bits raises "Incorrect Position", since
+  // offsets often come straight from show files.
+  static int64_t SeekTarget(int64_t base, int64_t offset);
 };
 
 class TMemoryStream : public TStream {

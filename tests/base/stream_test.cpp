@@ -184,6 +184,34 @@ TEST(FileStream, MatchesMemoryStreamUnderRandomOperations) {
   EXPECT_TRUE(ReadFileBytes(file.Path()) == memory->Data());
 }
 
+// Offsets come from show files, so a seek whose target does not fit in 64 bits
+// must be refused like any other bad position.
+TEST(Streams, SeeksThatOverflowAreRefused) {
+  TTempFile file;
+  WriteFileBytes(file.Path(), "abcdef");
+  std::vector<std::pair<const char*, TRef<TStream>>> streams = {
+      {"memory", MakeRef<TMemoryStream>(std::string("abcdef"))},
+      {"file", TFileStream::Open(file.Path(), TFileMode::Read)},
+      {"partial", MakeRef<TPartialStream>(MakeRef<TMemoryStream>(std::string("abcdef")), 1, 4)},
+      {"crypt", MakeRef<TCryptStream>(MakeRef<TMemoryStream>(std::string("abcdef")), "k")},
+  };
+  for (auto& [name, stream] : streams) {
+    SCOPED_TRACE(name);
+    stream->SetPosition(2);
+    EXPECT_EQ(MessageOf<EStreamError>([&] { stream->Seek(INT64_MAX, TSeekOrigin::End); }),
+              "Incorrect Position");
+    EXPECT_EQ(MessageOf<EStreamError>([&] { stream->Seek(INT64_MAX, TSeekOrigin::Current); }),
+              "Incorrect Position");
+    EXPECT_EQ(MessageOf<EStreamError>([&] { stream->Seek(INT64_MIN, TSeekOrigin::Current); }),
+              "Incorrect Position");
+    EXPECT_EQ(stream->GetPosition(), 2) << "a refused seek moved the stream";
+  }
+  auto inflater = MakeRef<TInflateStream>(MakeRef<TMemoryStream>(DeflateRaw("abcdef")));
+  inflater->Seek(2, TSeekOrigin::Begin);
+  EXPECT_THROW(inflater->Seek(INT64_MAX, TSeekOrigin::Current), EStreamError);
+  EXPECT_EQ(inflater->GetPosition(), 2);
+}
+
 // --- partial stream
 
 TEST(PartialStream, ReadsAndWritesOnlyItsRange) {
