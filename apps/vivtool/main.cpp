@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   viv::tool::TToolState state;
   viv::tool::AddPackageCommands(app, state);
   viv::tool::AddProjectCommands(app, state);
+  viv::tool::AddShowCommands(app, state);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -7,6 +7,12 @@
 #include <cstdint>
 #include <string>
 
+#include "base/ref_object.h"
+
+namespace viv {
+class TVivSource;
+}
+
 namespace viv::tool {
 
 using TJson = nlohmann::ordered_json;
@@ -25,8 +31,12 @@ void PrintJson(const TJson& json);
 int Fail(const std::string& text);
 // "0xAARRGGBB"
 std::string ColourText(uint32_t colour);
+// A show opened as the player opens it (a ".viv" path for preview); none,
+// after the player's message went to standard error, when it cannot be loaded.
+TRef<TVivSource> OpenShowSource(const std::string& path);
 
 void AddPackageCommands(CLI::App& app, TToolState& state);
 void AddProjectCommands(CLI::App& app, TToolState& state);
+void AddShowCommands(CLI::App& app, TToolState& state);
 
 }  // namespace viv::tool

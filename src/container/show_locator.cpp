@@ -41,6 +41,12 @@ TVivShowLocator::TVivShowLocator(TRef<TFileAccessor> accessor, std::string proje
   }
 }
 
+TRef<TRefObject> TVivShowLocator::SourceOrMake(const std::function<TRef<TRefObject>()>& make) {
+  std::lock_guard guard(fSourceLock);
+  if (!fSource) fSource = make();
+  return fSource;
+}
+
 TShowOpenResult OpenPackageShow(const std::string& fileName) {
   std::string replacement = ReplacedProject(fileName);
   if (!replacement.empty()) {

@@ -2,6 +2,8 @@
 // project description.
 #pragma once
 
+#include <functional>
+#include <mutex>
 #include <string>
 
 #include "base/ref_object.h"
@@ -28,7 +30,13 @@ class TVivShowLocator : public TRefObject {
   bool FromPackage() const { return fFromPackage; }
   void SetFromPackage(bool fromPackage) { fFromPackage = fromPackage; }
 
+  // The show source belongs to the show library, which makes it on the first
+  // request; the locator keeps it for as long as the show is current.
+  TRef<TRefObject> SourceOrMake(const std::function<TRef<TRefObject>()>& make);
+
  private:
+  std::mutex fSourceLock;
+  TRef<TRefObject> fSource;
   TRef<TFileAccessor> fAccessor;
   TRef<TIniFile> fProject;
   std::string fProjectName;

@@ -6,6 +6,7 @@
 #include "base/player_path.h"
 #include "base/text.h"
 #include "container/aux_libraries.h"
+#include "show/viv_source.h"
 #include "viewer/command_line.h"
 #include "viewer/message_box.h"
 
@@ -15,6 +16,7 @@ namespace {
 constexpr const char* kCantLoadShow = "Can`t Load Show";
 constexpr const char* kCantLoadProject = "Can`t Load .viv File";
 constexpr const char* kBundleData = "Contents/Resources/slideshow.dat";
+constexpr const char* kNoSlides = "No Slides in Presentation";
 
 bool FileExists(const std::string& path) {
   struct stat st;
@@ -33,6 +35,17 @@ std::string ResolveAgainstWorkingFolder(const std::string& name) {
   char buffer[4096];
   if (!::getcwd(buffer, sizeof buffer)) return name;
   return JoinPath(buffer, name);
+}
+
+// Builds the show source; a project it cannot play is refused with its message.
+bool PrepareSource(TVivShowLocator& show) {
+  try {
+    if (ShowSource(show)->SlideCount() > 0) return true;
+    ShowMessageBox(kErrorTitle, kNoSlides);
+  } catch (const TCommonException& e) {
+    ShowMessageBox(kErrorTitle, e.Message());
+  }
+  return false;
 }
 
 }  // namespace
@@ -100,6 +113,7 @@ std::optional<TLoadedShow> LoadShowFile(const std::string& name, bool packageMod
         return std::nullopt;
       }
     }
+    if (!PrepareSource(*opened.Show)) return std::nullopt;
     TLoadedShow loaded{opened.Show, ExclusiveModeAllowed(*opened.Show)};
     ExtractFfmpegLibrary(loaded.Show.Get());
     return loaded;
@@ -114,6 +128,7 @@ std::optional<TLoadedShow> LoadShowFile(const std::string& name, bool packageMod
     ShowMessageBox(kErrorTitle, std::string(kCantLoadProject) + "\r\"" + name + "\"");
     return std::nullopt;
   }
+  if (!PrepareSource(*show)) return std::nullopt;
   return TLoadedShow{show, ExclusiveModeAllowed(*show)};
 }
 

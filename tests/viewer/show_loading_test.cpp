@@ -22,7 +22,9 @@ void WriteBytes(const std::string& path, std::string_view bytes) {
   WriteFileBytes(path, bytes);
 }
 
-const char* kProject = "\xEF\xBB\xBF[Main]\r\nVivVersion=5.7\r\nopt_scr_noexclusive=1\r\n";
+const char* kProject =
+    "\xEF\xBB\xBF[Main]\r\nVivVersion=5.7\r\nopt_scr_noexclusive=1\r\n"
+    "[Times]\r\nopt_slidescount=1\r\nopt_synchpos1=3000\r\n";
 
 class ShowLoadingTest : public ::testing::Test {
  protected:
@@ -118,7 +120,8 @@ TEST_F(ShowLoadingTest, PackageWithoutProject) {
 }
 
 TEST_F(ShowLoadingTest, PreviewOpensAProjectFromDisk) {
-  WriteBytes(Path("p/Project.viv"), "[Main]\r\nVivVersion=5.8\r\n");
+  WriteBytes(Path("p/Project.viv"),
+             "[Main]\r\nVivVersion=5.8\r\n[Times]\r\nopt_slidescount=1\r\nopt_synchpos1=10\r\n");
   auto loaded = LoadShowFile(Path("p/Project.viv"), false);
   ASSERT_TRUE(loaded);
   EXPECT_EQ(loaded->Show->Version(), "5.8");
@@ -129,6 +132,24 @@ TEST_F(ShowLoadingTest, PreviewOpensAProjectFromDisk) {
   EXPECT_FALSE(LoadShowFile(Path("p/Missing.viv"), false));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Slideshow Error: Can`t Load .viv File\n\"" + Path("p/Missing.viv") + "\"\n");
+}
+
+TEST_F(ShowLoadingTest, ShowsThatCannotPlayAreRefused) {
+  struct TCase {
+    const char* Project;
+    const char* Message;
+  };
+  const TCase cases[] = {
+      {"[Main]\r\nVivVersion=5.7\r\n", "Slideshow Error: No Slides in Presentation\n"},
+      {"[Times]\r\nopt_slidescount=2\r\nopt_synchpos1=5000\r\nopt_synchpos2=4000\r\n",
+       "Slideshow Error: Asseertion with message: 'Incorrect time' (slide_timeline.cpp, line: "},
+  };
+  for (const auto& c : cases) {
+    std::string show = WriteShow("bad.vxshow", c.Project);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(LoadShowFile(show, true));
+    EXPECT_TRUE(testing::internal::GetCapturedStderr().starts_with(c.Message)) << c.Project;
+  }
 }
 
 TEST(LogFilePath, ReplacesOrAddsTheExtension) {
