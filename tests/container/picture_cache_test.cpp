@@ -25,6 +25,8 @@ struct TTestPicture : TPictureStore {
   int Orientation = 0;
   TPictureFailure Failure = TPictureFailure::NotFound;
   std::string Name;
+  int32_t Width() const override { return 1; }
+  int32_t Height() const override { return 1; }
 };
 
 std::atomic<int> gDecodes{0};
