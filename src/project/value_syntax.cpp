@@ -1,5 +1,6 @@
 #include "project/value_syntax.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -103,9 +104,11 @@ std::optional<double> ParseReal(std::string_view text) {
     int64_t lead = firstDigit < dot ? static_cast<int64_t>(dot - firstDigit)
                                     : -static_cast<int64_t>(firstDigit - dot - 1);
     std::string_view exponentText = std::string_view(number).substr(mantissaEnd + 1);
-    // A exponent too long for 64 bits is decided by its sign alone.
-    int64_t exponent = ParseInt64(exponentText).value_or(
-        exponentText.starts_with('-') ? INT64_MIN / 2 : INT64_MAX / 2);
+    // A exponent too long for 64 bits is decided by its sign alone; clamped,
+    // it cannot overflow when the mantissa's lead is added.
+    int64_t exponent = std::clamp(
+        ParseInt64(exponentText).value_or(exponentText.starts_with('-') ? INT64_MIN : INT64_MAX),
+        INT64_MIN / 2, INT64_MAX / 2);
     if (lead + exponent > 0) return std::nullopt;
     value = 0;
   } else if (ec != std::errc()) {

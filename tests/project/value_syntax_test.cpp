@@ -108,6 +108,8 @@ TEST(ValueSyntax, Real) {
       {"0.001e-330", 0.0},
       {"1e99999999999999999999", std::nullopt},
       {"1e-99999999999999999999", 0.0},
+      {"1e9223372036854775807", std::nullopt},  // the exponent's own limits
+      {"0.01e-9223372036854775808", 0.0},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.Text);
