@@ -126,10 +126,13 @@ TRef<TFileStream> TFileStream::Open(const std::string& path, TFileMode mode) {
     case TFileMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case TFileMode::ReadWrite: flags |= O_RDWR; break;
   }
-  int fd = ::open(path.c_str(), flags, 0644);
+  // Non-blocking until the file is known to be a regular one: a name that
+  // leads to a pipe or a device must not stall or feed endless bytes.
+  int fd = ::open(path.c_str(), flags | O_NONBLOCK, 0644);
   if (fd < 0) return nullptr;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     ::close(fd);
     return nullptr;
   }

@@ -1,5 +1,6 @@
 #include "container/package_format.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/text.h"
@@ -22,6 +23,9 @@ std::string EntryKey(std::string_view entryName) {
     else if (c == ']')
       c = '>';
   }
+  bool hasControl = std::any_of(name.begin(), name.end(),
+                                [](char c) { return static_cast<unsigned char>(c) < 32; });
+  if (!hasControl) return name;
   // Positions count characters, so split the name into code points first.
   std::vector<std::string_view> chars;
   size_t controlCount = 0, firstControl = std::string::npos;

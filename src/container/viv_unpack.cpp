@@ -105,7 +105,8 @@ bool TVivUnpack::ReadDirectory() {
 }
 
 std::optional<TPackageEntry> TVivUnpack::FindEntry(std::string_view entryName) const {
-  if (!fStructure) return std::nullopt;
+  // An empty section name would mean the directory's own lines.
+  if (!fStructure || entryName.empty()) return std::nullopt;
   TIniSection* section = fStructure->EntrySection(entryName);
   if (!section) return std::nullopt;
   return EntryOfSection(*section);
