@@ -71,6 +71,10 @@ void ReadEverything(const TIniFile& file) {
 
 }  // namespace
 
+// The libraries' undefined-behaviour checks report and carry on by default;
+// here every report is a finding.
+extern "C" const char* __ubsan_default_options() { return "halt_on_error=1:print_stacktrace=1"; }
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto input = MakeRef<TMemoryStream>(std::string(reinterpret_cast<const char*>(data), size));
   auto file = MakeRef<TIniFile>();
