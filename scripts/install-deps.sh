@@ -16,6 +16,8 @@ packages=(
   libsdl2-dev
   # vivtool
   nlohmann-json3-dev libcli11-dev
+  # pictures and colour (djpeg of libjpeg-turbo-progs is the benchmarks' peer)
+  libjpeg62-turbo-dev libpng-dev libgif-dev liblcms2-dev libexiv2-dev libjpeg-turbo-progs
 )
 
 if [[ "${1:-}" == "--fuzz" ]]; then
