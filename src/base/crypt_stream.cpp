@@ -26,7 +26,8 @@ size_t TCryptStream::Read(void* buffer, size_t count) {
 
 size_t TCryptStream::Write(const void* buffer, size_t count) {
   // Never scramble the caller's buffer.
-  std::vector<char> copy(static_cast<const char*>(buffer), static_cast<const char*>(buffer) + count);
+  std::vector<char> copy(static_cast<const char*>(buffer),
+                         static_cast<const char*>(buffer) + count);
   Apply(fKey, fInner->GetPosition(), copy.data(), copy.size());
   return fInner->Write(copy.data(), copy.size());
 }

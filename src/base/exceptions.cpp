@@ -11,7 +11,8 @@ std::string TCommonException::ClassMessage(std::string_view className) {
 
 std::string AssertionText(std::string_view message, std::string_view sourceFile, int line) {
   auto slash = sourceFile.find_last_of('/');
-  std::string_view unit = slash == std::string_view::npos ? sourceFile : sourceFile.substr(slash + 1);
+  std::string_view unit =
+      slash == std::string_view::npos ? sourceFile : sourceFile.substr(slash + 1);
   std::string text = "Asseertion with message: '";
   text += message;
   text += "' (";

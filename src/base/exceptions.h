@@ -41,8 +41,8 @@ std::string AssertionText(std::string_view message, std::string_view sourceFile,
 
 }  // namespace viv
 
-#define VIV_ASSERT(condition, message) \
-  do {                                 \
+#define VIV_ASSERT(condition, message)                                       \
+  do {                                                                       \
     if (!(condition)) ::viv::AssertionFailed((message), __FILE__, __LINE__); \
   } while (false)
 

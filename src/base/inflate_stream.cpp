@@ -61,7 +61,8 @@ int64_t TInflateStream::Seek(int64_t offset, TSeekOrigin origin) {
   if (target < fPosition) throw EStreamError("Incorrect Position");
   char scratch[4096];
   while (fPosition < target) {
-    size_t n = Read(scratch, static_cast<size_t>(std::min<int64_t>(sizeof scratch, target - fPosition)));
+    size_t n =
+        Read(scratch, static_cast<size_t>(std::min<int64_t>(sizeof scratch, target - fPosition)));
     if (n == 0) break;
   }
   return fPosition;

@@ -96,8 +96,8 @@ void WriteLogFooter() {
   auto log = CurrentLog();
   log->WriteLine("");
   log->WriteLine(std::string(kRuleLength, '-'));
-  log->WriteLine("Program stoped : " + LocalDateTimeText() + " (work time : " +
-                 std::to_string(MillisecondsSinceStart()) + " ms)");
+  log->WriteLine("Program stoped : " + LocalDateTimeText() +
+                 " (work time : " + std::to_string(MillisecondsSinceStart()) + " ms)");
   log->WriteLine(std::string(kRuleLength, '-'));
 }
 

@@ -15,8 +15,8 @@ size_t TPartialStream::Read(void* buffer, size_t count) {
   char* out = static_cast<char*>(buffer);
   size_t done = 0;
   while (done < count && fPosition < fSize) {
-    size_t piece = std::min<size_t>({count - done, fPieceSize,
-                                     static_cast<size_t>(fSize - fPosition)});
+    size_t piece =
+        std::min<size_t>({count - done, fPieceSize, static_cast<size_t>(fSize - fPosition)});
     fInner->SetPosition(fStart + fPosition);
     size_t n = fInner->Read(out + done, piece);
     done += n;
@@ -31,8 +31,8 @@ size_t TPartialStream::Write(const void* buffer, size_t count) {
   const char* in = static_cast<const char*>(buffer);
   size_t done = 0;
   while (done < count && fPosition < fSize) {
-    size_t piece = std::min<size_t>({count - done, kPieceWithoutCallback,
-                                     static_cast<size_t>(fSize - fPosition)});
+    size_t piece = std::min<size_t>(
+        {count - done, kPieceWithoutCallback, static_cast<size_t>(fSize - fPosition)});
     fInner->SetPosition(fStart + fPosition);
     size_t n = fInner->Write(in + done, piece);
     done += n;
@@ -43,7 +43,9 @@ size_t TPartialStream::Write(const void* buffer, size_t count) {
 }
 
 int64_t TPartialStream::Seek(int64_t offset, TSeekOrigin origin) {
-  int64_t base = origin == TSeekOrigin::Begin ? 0 : origin == TSeekOrigin::Current ? fPosition : fSize;
+  int64_t base = origin == TSeekOrigin::Begin     ? 0
+                 : origin == TSeekOrigin::Current ? fPosition
+                                                  : fSize;
   int64_t target = SeekTarget(base, offset);
   if (target < 0 || target > fSize) throw EStreamError("Incorrect Position");
   fPosition = target;

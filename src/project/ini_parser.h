@@ -13,10 +13,10 @@ enum class TLineKind { Unnamed = 0, Key = 1, Section = 2, Object = 3, End = 4 };
 struct TIniLine {
   TLineKind Kind = TLineKind::Unnamed;
   size_t Indent = 0;
-  bool HasText = false;   // unnamed lines: false for a blank line
-  std::string_view Name;  // key, section name, object name; the text of an unnamed line
-  std::string_view Value; // key value (empty = absent), class name
-  std::string_view Raw;   // the line without indentation, right-trimmed
+  bool HasText = false;    // unnamed lines: false for a blank line
+  std::string_view Name;   // key, section name, object name; the text of an unnamed line
+  std::string_view Value;  // key value (empty = absent), class name
+  std::string_view Raw;    // the line without indentation, right-trimmed
 };
 
 // Classifies the line starting at pos and moves pos past its line end (CR LF,

@@ -35,8 +35,10 @@ void TIniWriter::Line(size_t indent, std::string_view text) {
     return;
   }
   for (char c : text) {
-    if (c == '\\') fOut += "\\\\";
-    else fOut += c;
+    if (c == '\\')
+      fOut += "\\\\";
+    else
+      fOut += c;
   }
   fOut.append("\\n");
 }

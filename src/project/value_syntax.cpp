@@ -38,10 +38,14 @@ uint32_t ParseHexColour(std::string_view digits) {
   uint32_t value = 0;
   for (char c : digits) {
     uint32_t d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return 0;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return 0;
     value = (value << 4) | d;
   }
   return value & 0xFFFFFF;
@@ -72,9 +76,12 @@ std::optional<double> ParseReal(std::string_view text) {
   size_t mantissaStart = i;
   int digits = 0, dots = 0;
   for (; i < text.size(); ++i) {
-    if (text[i] >= '0' && text[i] <= '9') ++digits;
-    else if (text[i] == '.' && dots == 0) ++dots;
-    else break;
+    if (text[i] >= '0' && text[i] <= '9')
+      ++digits;
+    else if (text[i] == '.' && dots == 0)
+      ++dots;
+    else
+      break;
   }
   if (digits == 0) return std::nullopt;
   std::string number(text.substr(mantissaStart, i - mantissaStart));
@@ -175,9 +182,12 @@ std::string DecodeEscaped(std::string_view text) {
     }
     if (i + 1 == text.size()) return {};
     char next = text[++i];
-    if (next == '\\') out += '\\';
-    else if (next == 'n') out += "\r\n";
-    else return {};
+    if (next == '\\')
+      out += '\\';
+    else if (next == 'n')
+      out += "\r\n";
+    else
+      return {};
   }
   return out;
 }
