@@ -1,6 +1,7 @@
 #include "container/show_locator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include "base/text.h"
@@ -15,6 +16,11 @@ constexpr std::string_view kOpenError = "Executable SlideShow Open Error";
 
 std::mutex gReplaceLock;
 TReplacePair gReplacePair;
+std::atomic<TShowOpenedHook> gShowOpenedHook{nullptr};
+
+void ShowOpened(TVivShowLocator& show) {
+  if (TShowOpenedHook hook = gShowOpenedHook) hook(show);
+}
 
 // The folder part of a show name ("C:\Shows\a.exe" -> "C:\Shows\"), as a disk path.
 std::string NameFolder(std::string_view name) {
@@ -60,6 +66,7 @@ TShowOpenResult OpenPackageShow(const std::string& fileName) {
   auto show = MakeRef<TVivShowLocator>(accessor, std::string(kProjectEntryName));
   if (!show->Project()) return {nullptr, std::string(kOpenError)};
   show->SetFromPackage(true);
+  ShowOpened(*show);
   return {show, {}};
 }
 
@@ -86,8 +93,11 @@ TRef<TVivShowLocator> OpenProjectShow(const std::string& projectPath) {
     }
     SetPathModifiers(std::move(items));
   }
+  ShowOpened(*show);
   return show;
 }
+
+void SetShowOpenedHook(TShowOpenedHook hook) { gShowOpenedHook = hook; }
 
 void SetReplacePair(TReplacePair pair) {
   std::lock_guard guard(gReplaceLock);

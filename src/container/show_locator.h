@@ -49,6 +49,11 @@ struct TShowOpenResult {
   std::string ErrorText;       // may be empty on failure (no package trailer)
 };
 
+// Called with every show OpenPackageShow and OpenProjectShow opened, to apply
+// its colour management setting (installed by the image library).
+using TShowOpenedHook = void (*)(TVivShowLocator& show);
+void SetShowOpenedHook(TShowOpenedHook hook);
+
 // A show package (or, through the replace pair, the project it stands for).
 TShowOpenResult OpenPackageShow(const std::string& fileName);
 // A project description on disk (preview). Its "PathModifiers" section
