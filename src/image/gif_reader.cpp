@@ -1,0 +1,267 @@
+#include "image/gif_reader.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "base/log.h"
+#include "container/load_callback.h"
+
+namespace viv {
+namespace {
+
+constexpr int kGraphicsControl = 0xF9;
+constexpr int kApplication = 0xFF;
+constexpr std::string_view kNetscape = "NETSCAPE2.0";
+constexpr int kEndlessLoop = 65535;
+
+struct TCursor {
+  const std::string* Bytes;
+  size_t Position = 0;
+};
+
+int ReadBytes(GifFileType* gif, GifByteType* out, int count) {
+  auto* cursor = static_cast<TCursor*>(gif->UserData);
+  size_t n = std::min<size_t>(count, cursor->Bytes->size() - cursor->Position);
+  std::memcpy(out, cursor->Bytes->data() + cursor->Position, n);
+  cursor->Position += n;
+  return static_cast<int>(n);
+}
+
+// One giflib decoder over the bytes, closed with its scope.
+class TGifFile {
+ public:
+  explicit TGifFile(const std::string& bytes) : fCursor{&bytes} {
+    int error = 0;
+    fGif = DGifOpen(&fCursor, &ReadBytes, &error);
+  }
+  ~TGifFile() {
+    int error = 0;
+    if (fGif) DGifCloseFile(fGif, &error);
+  }
+  TGifFile(const TGifFile&) = delete;
+  TGifFile& operator=(const TGifFile&) = delete;
+  GifFileType* operator->() const { return fGif; }
+  GifFileType* Get() const { return fGif; }
+
+  bool SkipCodes() {
+    int size = 0;
+    GifByteType* block = nullptr;
+    if (DGifGetCode(fGif, &size, &block) != GIF_OK) return false;
+    while (block)
+      if (DGifGetCodeNext(fGif, &block) != GIF_OK) return false;
+    return true;
+  }
+  // The extension's code and its sub-blocks, each with its length byte first.
+  bool ReadExtension(int& code, std::vector<std::string>& blocks) {
+    GifByteType* block = nullptr;
+    if (DGifGetExtension(fGif, &code, &block) != GIF_OK) return false;
+    while (block) {
+      blocks.emplace_back(reinterpret_cast<char*>(block), block[0] + 1);
+      if (DGifGetExtensionNext(fGif, &block) != GIF_OK) return false;
+    }
+    return true;
+  }
+
+ private:
+  TCursor fCursor;
+  GifFileType* fGif = nullptr;
+};
+
+// The rows of an interlaced frame in the order they are stored.
+std::vector<int32_t> RowOrder(int32_t height, bool interlaced) {
+  std::vector<int32_t> rows;
+  rows.reserve(height);
+  if (!interlaced) {
+    for (int32_t y = 0; y < height; ++y) rows.push_back(y);
+    return rows;
+  }
+  const int32_t starts[] = {0, 4, 2, 1}, steps[] = {8, 8, 4, 2};
+  for (int pass = 0; pass < 4; ++pass)
+    for (int32_t y = starts[pass]; y < height; y += steps[pass]) rows.push_back(y);
+  return rows;
+}
+
+void ClearRect(TBitmap& canvas, const TGifFrameInfo& frame) {
+  int32_t x0 = std::max(frame.Left, 0), x1 = std::min(frame.Left + frame.Width, canvas.Width());
+  int32_t y0 = std::max(frame.Top, 0), y1 = std::min(frame.Top + frame.Height, canvas.Height());
+  for (int32_t y = y0; y < y1; ++y)
+    std::memset(canvas.Row(y) + static_cast<size_t>(x0) * 4, 0,
+                static_cast<size_t>(std::max(0, x1 - x0)) * 4);
+}
+
+}  // namespace
+
+TRef<TGifReader> TGifReader::Open(std::string bytes, std::string name) {
+  if (bytes.size() < 6 ||
+      (bytes.compare(0, 6, "GIF89a") != 0 && bytes.compare(0, 6, "GIF87a") != 0))
+    return nullptr;
+  TRef<TGifReader> reader =
+      TRef<TGifReader>::Adopt(new TGifReader(std::move(bytes), std::move(name)));
+  if (!reader->Scan()) return nullptr;
+  return reader;
+}
+
+bool TGifReader::Scan() {
+  TGifFile gif(fBytes);
+  if (!gif.Get()) return false;
+  fWidth = gif->SWidth;
+  fHeight = gif->SHeight;
+  TGifFrameInfo pending;  // graphic control values for the next frame
+  for (;;) {
+    GifRecordType type;
+    if (DGifGetRecordType(gif.Get(), &type) != GIF_OK) break;
+    if (type == TERMINATE_RECORD_TYPE) break;
+    if (type == EXTENSION_RECORD_TYPE) {
+      int code = 0;
+      std::vector<std::string> blocks;
+      if (!gif.ReadExtension(code, blocks)) break;
+      if (code == kGraphicsControl && !blocks.empty() && blocks[0].size() >= 5) {
+        auto b = reinterpret_cast<const uint8_t*>(blocks[0].data());
+        pending.Disposal = (b[1] >> 2) & 7;
+        pending.DelayMs = (b[2] | b[3] << 8) * 10;
+        pending.Transparent = (b[1] & 1) ? b[4] : -1;
+      } else if (code == kApplication && blocks.size() >= 2 && blocks[0].size() == 12 &&
+                 blocks[0].compare(1, 11, kNetscape) == 0 && blocks[1].size() >= 4 &&
+                 blocks[1][1] == 1) {
+        auto b = reinterpret_cast<const uint8_t*>(blocks[1].data());
+        fLoopCount = b[2] | b[3] << 8;
+      }
+      continue;
+    }
+    if (type != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif.Get()) != GIF_OK) break;
+    TGifFrameInfo frame = pending;
+    frame.Left = gif->Image.Left;
+    frame.Top = gif->Image.Top;
+    frame.Width = gif->Image.Width;
+    frame.Height = gif->Image.Height;
+    frame.Interlaced = gif->Image.Interlace;
+    if (frame.DelayMs == 0) frame.DelayMs = kGifDefaultDelayMs;
+    if (!gif.SkipCodes()) break;
+    fFrames.push_back(frame);
+    pending = TGifFrameInfo();
+  }
+  if (fFrames.empty()) return false;
+  // A file without a screen size shows its first frame's extent.
+  if (fWidth == 0 || fHeight == 0) {
+    fWidth = fFrames[0].Left + fFrames[0].Width;
+    fHeight = fFrames[0].Top + fFrames[0].Height;
+  }
+  return PictureSizeAllowed(fWidth, fHeight, fName);
+}
+
+double TGifReader::FramesPerSecond() const {
+  int shortest = fFrames.front().DelayMs;
+  for (const auto& frame : fFrames) shortest = std::min(shortest, frame.DelayMs);
+  return 1000.0 / shortest;
+}
+
+int64_t TGifReader::LengthMs() const {
+  int64_t length = 0;
+  for (const auto& frame : fFrames) length += frame.DelayMs;
+  return length;
+}
+
+int64_t TGifReader::FrameCount() const {
+  if (fLoopCount == 0 || fLoopCount == kEndlessLoop) return kGifEndlessFrames;
+  return std::llround(LengthMs() * FramesPerSecond() / 1000.0);
+}
+
+void TGifReader::Compose(size_t from, size_t to, TBitmap& canvas,
+                         const std::function<void(size_t, const TBitmap&)>& visit) {
+  TGifFile gif(fBytes);
+  if (!gif.Get()) return;
+  std::vector<GifPixelType> line;
+  TRef<TBitmap> before;  // the picture before the current frame, for disposal 3
+  size_t index = 0;
+  bool broken = false;
+  while (index <= to) {
+    GifRecordType type;
+    if (DGifGetRecordType(gif.Get(), &type) != GIF_OK || type == TERMINATE_RECORD_TYPE) break;
+    if (type == EXTENSION_RECORD_TYPE) {
+      int code = 0;
+      std::vector<std::string> blocks;
+      if (!gif.ReadExtension(code, blocks)) break;
+      continue;
+    }
+    if (type != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif.Get()) != GIF_OK) break;
+    if (index < from || broken) {
+      if (!gif.SkipCodes()) break;
+      ++index;
+      continue;
+    }
+    const TGifFrameInfo& frame = fFrames[index];
+    if (frame.Width <= 0 || frame.Height <= 0) {
+      if (!gif.SkipCodes()) break;
+      visit(index, canvas);
+      ++index;
+      continue;
+    }
+    if (index % kGifKeyFrameInterval == 0 && !fKeyFrames.contains(index))
+      fKeyFrames[index] = ConvertBitmap(canvas, TPixelFormat::Argb32);
+    if (frame.Disposal == 3) before = ConvertBitmap(canvas, TPixelFormat::Argb32);
+
+    const ColorMapObject* map = gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap;
+    line.resize(static_cast<size_t>(frame.Width));
+    for (int32_t y : RowOrder(frame.Height, frame.Interlaced)) {
+      if (DGifGetLine(gif.Get(), line.data(), frame.Width) != GIF_OK) {
+        // What the frame drew so far stays; later frames are not read.
+        broken = true;
+        break;
+      }
+      int32_t cy = frame.Top + y;
+      if (cy < 0 || cy >= canvas.Height()) continue;
+      uint8_t* row = canvas.Row(cy);
+      for (int32_t x = 0; x < frame.Width; ++x) {
+        int32_t cx = frame.Left + x;
+        int index8 = line[x];
+        if (cx < 0 || cx >= canvas.Width() || index8 == frame.Transparent) continue;
+        uint8_t* p = row + static_cast<size_t>(cx) * 4;
+        if (map && index8 < map->ColorCount) {
+          const GifColorType& c = map->Colors[index8];
+          p[0] = c.Blue;
+          p[1] = c.Green;
+          p[2] = c.Red;
+        } else {
+          p[0] = p[1] = p[2] = static_cast<uint8_t>(index8);
+        }
+        p[3] = 0xFF;
+      }
+    }
+    LoadCallback(nullptr);
+    visit(index, canvas);
+    // The disposal of this frame prepares the picture for the next one.
+    if (frame.Disposal == 2) ClearRect(canvas, frame);
+    if (frame.Disposal == 3 && before)
+      std::memcpy(canvas.Data(), before->Data(), canvas.ByteSize());
+    ++index;
+  }
+}
+
+TRef<TBitmap> TGifReader::ComposeFrame(size_t k) {
+  std::lock_guard guard(fLock);
+  k = std::min(k, fFrames.size() - 1);
+  size_t key = k - k % kGifKeyFrameInterval;
+  while (key > 0 && !fKeyFrames.contains(key)) key -= kGifKeyFrameInterval;
+  TRef<TBitmap> canvas = MakeRef<TBitmap>(fWidth, fHeight, TPixelFormat::Argb32);
+  if (auto it = fKeyFrames.find(key); it != fKeyFrames.end()) {
+    std::memcpy(canvas->Data(), it->second->Data(), canvas->ByteSize());
+    if (key == k && k > 0)
+      LogLine("Twice Extracting KeyFrame#" + std::to_string(k) + " at " + fName);
+  }
+  TRef<TBitmap> result;
+  Compose(key, k, *canvas, [&](size_t index, const TBitmap& picture) {
+    if (index == k) result = ConvertBitmap(picture, TPixelFormat::Argb32);
+  });
+  return result ? result : canvas;
+}
+
+void TGifReader::ComposeAll(const std::function<void(size_t, const TBitmap&)>& visit) {
+  std::lock_guard guard(fLock);
+  auto canvas = MakeRef<TBitmap>(fWidth, fHeight, TPixelFormat::Argb32);
+  Compose(0, fFrames.size() - 1, *canvas, visit);
+}
+
+}  // namespace viv

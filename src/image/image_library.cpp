@@ -1,0 +1,69 @@
+#include "image/image_library.h"
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "container/show_locator.h"
+#include "image/bmp_decoder.h"
+#include "image/colour_management.h"
+#include "image/gif_store.h"
+#include "image/jpeg_store.h"
+#include "image/picture_metadata.h"
+#include "image/picture_registry.h"
+#include "image/png_store.h"
+#include "image/qvgf.h"
+
+namespace viv {
+namespace {
+
+std::atomic<TPlaceholderPainter> gPainter{nullptr};
+
+TRef<TPictureStore> DecodePicture(TStream& stream, std::string_view name, int orientation) {
+  return OpenImage(stream, name, orientation).SourceRef();
+}
+
+TRef<TPictureStore> ReducePicture(TPictureStore& store, int level) {
+  auto* source = dynamic_cast<TSysBitmapStore*>(&store);
+  if (!source) return nullptr;
+  return MakeRef<TWrapperBitmapStore>(source->Name(), source->GetMipLevel(level), "generated");
+}
+
+void RegisterLoaders() {
+  RegisterPictureLoader(&LoadQvgfPicture, {".qvgfx", ".bmp", ".dib", ".png", ".gif|framesatlas"});
+  RegisterPictureLoader(&LoadBmpPicture, {".bmp", ".dib"});
+  RegisterPictureLoader(&LoadJpegPicture, {".jpg", ".jpeg", ".jpe", ".jfif"});
+  RegisterPictureLoader(&LoadGifPicture, {".gif"});
+  RegisterPictureLoader(&LoadGifFirstFrame, {".gif_first_frame"});
+  RegisterPictureLoader(&LoadGifFramesAtlas, {".gif|framesatlas"});
+  // libpng stands in for the optional external library, so PNG is always
+  // there.
+  RegisterPictureLoader(&LoadPngPicture, {".png"});
+}
+
+}  // namespace
+
+void InstallImageLibrary() {
+  static std::once_flag installed;
+  std::call_once(installed, [] {
+    RegisterLoaders();
+    InstallPictureServices(
+        {&DecodePicture, &MakePlaceholderPicture, &ReducePicture, &ReadPictureMetadata});
+    InstallColourManagement();
+    SetShowOpenedHook(&ReadColorManagement);
+  });
+}
+
+void SetPlaceholderPainter(TPlaceholderPainter painter) { gPainter = painter; }
+
+TRef<TPictureStore> MakePlaceholderPicture(TPictureFailure failure, std::string_view name) {
+  std::string first =
+      failure == TPictureFailure::NotFound ? " Image not found " : " Image load error: ";
+  std::string second = " " + std::string(name) + " ";
+  auto picture = MakeRef<TBitmap>(kPlaceholderWidth, kPlaceholderHeight, TPixelFormat::Argb32);
+  picture->Fill(kPlaceholderBackColour);
+  if (TPlaceholderPainter painter = gPainter) painter(*picture, first, second);
+  return MakeRef<TWrapperBitmapStore>(std::string(name), picture, "generated");
+}
+
+}  // namespace viv

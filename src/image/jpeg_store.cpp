@@ -1,0 +1,180 @@
+#include "image/jpeg_store.h"
+
+// clang-format off
+#include <cstdio>
+#include <jpeglib.h>
+// clang-format on
+
+#include <csetjmp>
+#include <functional>
+#include <vector>
+
+#include "base/log.h"
+#include "container/load_callback.h"
+#include "image/colour_profile.h"
+#include "image/jpeg_icc.h"
+#include "image/picture_registry.h"
+
+namespace viv {
+namespace {
+
+// libjpeg reports fatal errors by calling error_exit, which must not return:
+// it jumps back into the function that set up the decoder. Those functions
+// hold only C structures, so no destructor is skipped.
+struct TJpegError {
+  jpeg_error_mgr Manager;
+  std::jmp_buf Jump;
+  char Message[JMSG_LENGTH_MAX];
+};
+
+void ErrorExit(j_common_ptr info) {
+  auto* error = reinterpret_cast<TJpegError*>(info->err);
+  (*info->err->format_message)(info, error->Message);
+  std::longjmp(error->Jump, 1);
+}
+
+// Warnings (a truncated body, for one) are counted, not printed.
+void SilentOutput(j_common_ptr) {}
+
+void InitError(jpeg_decompress_struct& info, TJpegError& error) {
+  info.err = jpeg_std_error(&error.Manager);
+  error.Manager.error_exit = &ErrorExit;
+  error.Manager.output_message = &SilentOutput;
+  error.Message[0] = '\0';
+}
+
+struct THeader {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  bool Grey = false;
+};
+
+bool ReadHeader(const std::string& bytes, THeader& header) {
+  jpeg_decompress_struct info;
+  TJpegError error;
+  InitError(info, error);
+  if (setjmp(error.Jump)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  jpeg_read_header(&info, TRUE);
+  header.Width = static_cast<int32_t>(info.image_width);
+  header.Height = static_cast<int32_t>(info.image_height);
+  header.Grey = info.jpeg_color_space == JCS_GRAYSCALE;
+  jpeg_destroy_decompress(&info);
+  return true;
+}
+
+// What a decoding needs outside the jump's reach.
+struct TDecodeJob {
+  jpeg_progress_mgr Progress;  // first, so the decoder's pointer is the job's
+  std::function<void(double)> Report;
+  TRef<TBitmap> Out;
+  std::vector<uint8_t> CmykRow;
+  bool Inverted = false;  // Adobe CMYK stores inverted inks
+
+  bool Allocate(int32_t width, int32_t height, bool cmyk) noexcept {
+    try {
+      Out = MakeRef<TBitmap>(width, height, TPixelFormat::Rgb24);
+      if (cmyk) CmykRow.resize(static_cast<size_t>(width) * 4);
+      return true;
+    } catch (...) {
+      return false;
+    }
+  }
+
+  void CmykToRow(int32_t y) noexcept {
+    uint8_t* out = Out->Row(y);
+    for (size_t x = 0; x < CmykRow.size() / 4; ++x) {
+      const uint8_t* k = &CmykRow[x * 4];
+      auto ink = [&](int i) { return Inverted ? k[i] : 255 - k[i]; };
+      int white = Inverted ? k[3] : 255 - k[3];
+      out[x * 3 + 0] = static_cast<uint8_t>(ink(2) * white / 255);
+      out[x * 3 + 1] = static_cast<uint8_t>(ink(1) * white / 255);
+      out[x * 3 + 2] = static_cast<uint8_t>(ink(0) * white / 255);
+    }
+  }
+};
+
+// Each pass of a two-pass decoding counts as its share of the whole.
+void ProgressMonitor(j_common_ptr info) {
+  auto* job = reinterpret_cast<TDecodeJob*>(info->progress);
+  const jpeg_progress_mgr& p = job->Progress;
+  double passes = p.total_passes > 0 ? p.total_passes : 1;
+  double within = p.pass_limit > 0 ? static_cast<double>(p.pass_counter) / p.pass_limit : 0;
+  if (job->Report) job->Report((p.completed_passes + within) / passes);
+  LoadCallback(nullptr);
+}
+
+bool Decode(const std::string& bytes, int level, TDecodeJob& job, char* message) {
+  jpeg_decompress_struct info;
+  TJpegError error;
+  InitError(info, error);
+  if (setjmp(error.Jump)) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "%s", error.Message);
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  job.Progress.progress_monitor = &ProgressMonitor;
+  info.progress = &job.Progress;
+  jpeg_read_header(&info, TRUE);
+  bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+  job.Inverted = cmyk && info.saw_Adobe_marker;
+  info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  info.scale_num = 1;
+  info.scale_denom = 1u << level;
+  jpeg_start_decompress(&info);
+  if (!job.Allocate(static_cast<int32_t>(info.output_width),
+                    static_cast<int32_t>(info.output_height), cmyk)) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "%s", "picture too large");
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  while (info.output_scanline < info.output_height) {
+    auto y = static_cast<int32_t>(info.output_scanline);
+    JSAMPROW row = cmyk ? job.CmykRow.data() : job.Out->Row(y);
+    if (jpeg_read_scanlines(&info, &row, 1) != 1) break;
+    if (cmyk) job.CmykToRow(y);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return true;
+}
+
+}  // namespace
+
+TJpegBitmapStore::TJpegBitmapStore(std::string name, std::string bytes, int32_t width,
+                                   int32_t height, bool grey)
+    : TSysBitmapStore(std::move(name), width, height,
+                      grey ? TPixelFormat::Gray8 : TPixelFormat::Rgb24),
+      fBytes(std::move(bytes)) {}
+
+TRef<TBitmap> TJpegBitmapStore::DecodeLevel(int level) {
+  if (level >= kJpegDirectLevels) return nullptr;
+  TDecodeJob job{};
+  job.Report = [this](double fraction) { ReportProgress(fraction); };
+  char message[JMSG_LENGTH_MAX] = {};
+  if (!Decode(fBytes, level, job, message)) throw EJPEG(message);
+  return job.Out;
+}
+
+TRef<TSysBitmapStore> LoadJpegPicture(TStream& stream, std::string_view name) {
+  int64_t start = stream.GetPosition();
+  std::string bytes = ReadPictureFile(stream, name);
+  THeader header;
+  if (bytes.empty() || !ReadHeader(bytes, header) || header.Width == 0 || header.Height == 0)
+    return nullptr;
+  if (!PictureSizeAllowed(header.Width, header.Height, name)) return nullptr;
+  stream.SetPosition(start);
+  std::string icc = ExtractJpegIcc(stream);
+  auto store = MakeRef<TJpegBitmapStore>(std::string(name), std::move(bytes), header.Width,
+                                         header.Height, header.Grey);
+  store->SetProfile(ProfileFromIcc(std::move(icc), std::string(name)));
+  return store;
+}
+
+}  // namespace viv
