@@ -2,11 +2,13 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "image/image_library.h"
 #include "tool.h"
 
 int main(int argc, char** argv) {
   // Show loading reports its message boxes on standard error here.
   setenv("VIV_MESSAGE_BOX", "stderr", 1);
+  viv::InstallImageLibrary();
 
   CLI::App app{"vivtool: the show author's and maintainer's companion to the player"};
   app.require_subcommand(1);
@@ -14,6 +16,7 @@ int main(int argc, char** argv) {
   viv::tool::AddPackageCommands(app, state);
   viv::tool::AddProjectCommands(app, state);
   viv::tool::AddShowCommands(app, state);
+  viv::tool::AddImageCommands(app, state);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

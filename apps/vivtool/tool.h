@@ -38,5 +38,6 @@ TRef<TVivSource> OpenShowSource(const std::string& path);
 void AddPackageCommands(CLI::App& app, TToolState& state);
 void AddProjectCommands(CLI::App& app, TToolState& state);
 void AddShowCommands(CLI::App& app, TToolState& state);
+void AddImageCommands(CLI::App& app, TToolState& state);
 
 }  // namespace viv::tool
