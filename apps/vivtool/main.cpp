@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   viv::tool::AddPackageCommands(app, state);
   viv::tool::AddProjectCommands(app, state);
   viv::tool::AddShowCommands(app, state);
+  viv::tool::AddExpressionCommands(app, state);
   viv::tool::AddImageCommands(app, state);
   try {
     app.parse(argc, argv);

@@ -38,6 +38,7 @@ TRef<TVivSource> OpenShowSource(const std::string& path);
 void AddPackageCommands(CLI::App& app, TToolState& state);
 void AddProjectCommands(CLI::App& app, TToolState& state);
 void AddShowCommands(CLI::App& app, TToolState& state);
+void AddExpressionCommands(CLI::App& app, TToolState& state);
 void AddImageCommands(CLI::App& app, TToolState& state);
 
 }  // namespace viv::tool

@@ -233,5 +233,38 @@ TEST_F(VivtoolTest, ProjectTextCommands) {
             json({{"kind", 8}, {"number", 0}, {"text", "MyPage"}}));
 }
 
+TEST_F(VivtoolTest, ExpressionCommand) {
+  struct TCase {
+    std::vector<std::string> Args;
+    double Value;
+  };
+  const TCase cases[] = {
+      {{"value*2", "value=40"}, 80},
+      {{"1-t", "t=0.25"}, 0.75},
+      {{"1-t", "Opacity.t=0.25"}, 0.75},  // t is the Opacity group's fraction
+      {{"Lerp(0, 100, Pos.t)", "Pos.t=0.5", "t=0.9"}, 50},
+      {{"Opacity + Scale.X", "Opacity=20"}, 120},  // unbound parameters: their defaults
+      {{"QSplineGraph(value, x1/100, y1/100, 1-x2/100, 1-y2/100)", "value=0.5", "x1=26", "y1=0",
+        "x2=26", "y2=0"},
+       0.5},
+      {{"--", "-x", "x=3"}, -3},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"expr"};
+    args.insert(args.end(), c.Args.begin(), c.Args.end());
+    SCOPED_TRACE(c.Args[0]);
+    EXPECT_NEAR(Json(args)["value"].get<double>(), c.Value, 1e-9);
+  }
+  // Constants fold: a key bound to 0 as a divisor does not compile.
+  const std::vector<std::string> failures[] = {
+      {"expr", "1/k", "k=0"}, {"expr", "zz"}, {"expr", "fn", "fn=1"}, {"expr", "t", "t=x"}};
+  for (const auto& args : failures) {
+    SCOPED_TRACE(args[1]);
+    TRun run = Run(args);
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_FALSE(run.Err.empty());
+  }
+}
+
 }  // namespace
 }  // namespace viv
