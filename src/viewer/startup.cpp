@@ -9,6 +9,8 @@
 #include "base/player_path.h"
 #include "container/aux_libraries.h"
 #include "container/temp_folders.h"
+#include "image/colour_management.h"
+#include "image/image_library.h"
 #include "viewer/command_line.h"
 #include "viewer/message_box.h"
 #include "viewer/show_loading.h"
@@ -37,12 +39,36 @@ void OpenLog(const TPlayerCommandLine& commandLine) {
   }
 }
 
+SDL_Window* gProfileWindow = nullptr;
+
+// The display's own profile is known only once a window shows on it.
+std::string DisplayProfileQuery() { return WindowProfileFile(gProfileWindow); }
+
 void Finish() {
   WriteLogFooter();
   RemoveTempFolders();
 }
 
 }  // namespace
+
+std::string WindowProfileFile(SDL_Window* window) {
+  if (!window) return {};
+  size_t size = 0;
+  void* icc = SDL_GetWindowICCProfile(window, &size);
+  if (!icc) return {};
+  std::string bytes(static_cast<const char*>(icc), size);
+  SDL_free(icc);
+  try {
+    std::string path = NewTempFolder() + "display.icc";
+    WriteFileBytes(path, bytes);
+    return path;
+  } catch (const std::exception& e) {
+    LogLine(std::string("Display profile not written: ") + e.what());
+    return {};
+  }
+}
+
+void UseWindowForDisplayProfile(SDL_Window* window) { gProfileWindow = window; }
 
 std::string LogFilePath(const std::string& playerPath) {
   std::string name = LastComponent(playerPath);
@@ -66,7 +92,11 @@ int RunPlayer(const std::vector<std::string>& tokens) {
   OpenLog(commandLine);
   WriteLogHeader(PlayerFilePath());
 
+  InstallImageLibrary();
+  SetSystemProfileQuery(&DisplayProfileQuery);
+  ReadIccSwitches(commandLine.Switches());
   SetColourLibraryHook(&ExtractColourLibrary);
+  ReadSystemProfilePath();
 
   TShowChoice choice = ChooseShowFile(commandLine);
   auto loaded = LoadShowFile(choice.FileName, choice.PackageMode);
