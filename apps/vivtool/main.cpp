@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "model/object_model.h"
 #include "image/image_library.h"
 #include "tool.h"
 
@@ -9,6 +10,8 @@ int main(int argc, char** argv) {
   // Show loading reports its message boxes on standard error here.
   setenv("VIV_MESSAGE_BOX", "stderr", 1);
   viv::InstallImageLibrary();
+
+  viv::InitObjectModel();
 
   CLI::App app{"vivtool: the show author's and maintainer's companion to the player"};
   app.require_subcommand(1);
@@ -18,6 +21,7 @@ int main(int argc, char** argv) {
   viv::tool::AddShowCommands(app, state);
   viv::tool::AddExpressionCommands(app, state);
   viv::tool::AddImageCommands(app, state);
+  viv::tool::AddModelCommands(app, state);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

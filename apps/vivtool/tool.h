@@ -40,5 +40,6 @@ void AddProjectCommands(CLI::App& app, TToolState& state);
 void AddShowCommands(CLI::App& app, TToolState& state);
 void AddExpressionCommands(CLI::App& app, TToolState& state);
 void AddImageCommands(CLI::App& app, TToolState& state);
+void AddModelCommands(CLI::App& app, TToolState& state);
 
 }  // namespace viv::tool

@@ -1,0 +1,27 @@
+// Generated pictures the object model makes itself: the transition buffer
+// placeholder and transition resources at the presentation size.
+#pragma once
+
+#include "container/picture_cache.h"
+
+namespace viv {
+
+// A picture of a given size whose pixels another stage supplies (the drawer
+// puts the transition buffer there), or that shows a source picture at that size.
+class TSizedPicture : public TPictureStore {
+ public:
+  TSizedPicture(int32_t width, int32_t height, TRef<TPictureStore> source = nullptr)
+      : fWidth(width), fHeight(height), fSource(std::move(source)) {}
+  int32_t Width() const override { return fWidth; }
+  int32_t Height() const override { return fHeight; }
+  TPictureStore* Source() const { return fSource.Get(); }
+
+ private:
+  int32_t fWidth, fHeight;
+  TRef<TPictureStore> fSource;
+};
+
+// Registers the "SlideEffectBuffer" and "EffectResource" producers.
+void RegisterModelPictureProducers();
+
+}  // namespace viv

@@ -1,0 +1,18 @@
+#include "model/object_model.h"
+
+#include <mutex>
+
+#include "model/anim_params.h"
+#include "model/generated_pictures.h"
+
+namespace viv {
+
+void InitObjectModel() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    CheckAnimatedFields();
+    RegisterModelPictureProducers();
+  });
+}
+
+}  // namespace viv

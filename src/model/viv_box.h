@@ -1,0 +1,74 @@
+// Rectangles, viewports and the two mask layers of a viewport.
+#pragma once
+
+#include "model/viv_object.h"
+
+namespace viv {
+
+enum class TFillMode : uint8_t { Solid = 0, HGradient, VGradient, TLBRGradient, TRBLGradient };
+
+class TVivBox : public TVivObject {
+ public:
+  static constexpr float kInvisibleOpacity = 0.00196f;  // percent
+
+  using TVivObject::TVivObject;
+
+  void ReadKeys(const TIniObject& block) override;
+  void DrawSelf(TObjectDrawer& drawer) override;
+  bool IsSplitter() const { return Kind() == TObjectKind::Splitter; }
+  // Draws nothing (and no shadow) when nearly transparent or without alpha.
+  bool IsInvisible() const;
+  TFillMode FillMode() const { return fFillMode; }
+  uint32_t Colour1() const { return fColour1; }  // 0xAARRGGBB with the Alpha keys
+  uint32_t Colour2() const { return fColour2; }
+  bool Antialiased() const { return fAntialiased; }
+
+ private:
+  TFillMode fFillMode = TFillMode::Solid;
+  uint32_t fColour1 = 0xFF000000, fColour2 = 0xFF000000;
+  bool fAntialiased = false;
+};
+
+class TVivMaskStencil;
+class TVivMaskContent;
+
+class TVivViewPort : public TVivObject {
+ public:
+  using TVivObject::TVivObject;
+
+  void ReadKeys(const TIniObject& block) override;
+  void Draw(TObjectDrawer& drawer) override;
+  // The last child of each mask class; the viewport draws nothing without both.
+  TVivMaskStencil* Stencil() const;
+  TVivMaskContent* Content() const;
+
+ protected:
+  void InitDefaults() override { fSize = {1, 1}; }
+};
+
+// The two layers take their viewport's size and are transparent for clicks.
+class TVivMaskLayer : public TVivObject {
+ public:
+  using TVivObject::TVivObject;
+  // Their children are drawn into the mask layers by the drawer, not here.
+  void Draw(TObjectDrawer&) override {}
+
+ protected:
+  void InitDefaults() override { fTranspForClick = true; }
+  void UpdateSize() override;
+  void ReadKeys(const TIniObject& block) override;
+};
+
+class TVivMaskStencil : public TVivMaskLayer {
+ public:
+  using TVivMaskLayer::TVivMaskLayer;
+};
+
+class TVivMaskContent : public TVivMaskLayer {
+ public:
+  using TVivMaskLayer::TVivMaskLayer;
+  // Without children the viewport shows the current transition picture.
+  bool UsesTransitionPicture() const { return ChildCount() == 0; }
+};
+
+}  // namespace viv
