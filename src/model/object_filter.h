@@ -152,7 +152,7 @@ class TBrightContrastGenerator : public TLinearGenerator {
 
 class TInvertColor : public TLinearGenerator {
  public:
-  TInvertColor() : TLinearGenerator({}) {}
+  TInvertColor() : TLinearGenerator(std::span<const TFilterParamInfo>()) {}
   std::string Caption() const override { return "Invert"; }
   void Coefficients(double& k, double& d) const override;
 };
