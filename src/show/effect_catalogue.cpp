@@ -181,8 +181,9 @@ TIniSection* TEffectProp::VariantSection(int64_t variant) const {
   if (key.empty()) return nullptr;
   const TIniItem* item = FindKey(key);
   std::string value = item ? item->ReadText() : std::string();
-  // An entry without options names its section after itself.
-  if (!item && OptionNames().empty()) value = fBlock->Name();
+  // An entry without options names its section after itself; a slide block
+  // is named "TheEffect", so it goes by the entry it names.
+  if (!item && OptionNames().empty()) value = fSlideReference ? fRefName : fBlock->Name();
   if (value.empty()) return nullptr;
   return fManager.Project().FindSection("effect_" + value);
 }
