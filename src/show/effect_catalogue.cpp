@@ -226,7 +226,8 @@ int32_t TVIVEffectManager::ShowTime() const { return fShowBlock->ReadInteger("ti
 
 const TEffectProp& TVIVEffectManager::SlideEffect(int32_t slideIndex) const {
   std::lock_guard guard(fSlideLock);
-  size_t index = static_cast<size_t>(std::max(slideIndex, 0));
+  slideIndex = std::max(slideIndex, 0);
+  size_t index = static_cast<size_t>(slideIndex);
   // Slides are asked for in order from 0 while the show source is built.
   if (index >= fSlideEffects.size()) fSlideEffects.resize(index + 1);
   if (!fSlideEffects[index]) {

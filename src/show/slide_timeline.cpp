@@ -84,6 +84,11 @@ int32_t TSlideTimeline::LastIndex() const {
 }
 
 double TSlideTimeline::GetEffectTime(int64_t index) const {
+  // A negative length would end a slide's visibility before its end time.
+  return std::max(0.0, AuthoredEffectTime(index));
+}
+
+double TSlideTimeline::AuthoredEffectTime(int64_t index) const {
   int64_t n = static_cast<int64_t>(fSlides.size());
   if (n == 0) return 0;
   if (!Repeats() && index >= n) return 0;
@@ -270,7 +275,9 @@ void TSlideTimeline::FindNextAction(double time, TScheduleMarks& marks) const {
     int64_t index =
         (time == marks.ActionTime) ? int64_t{marks.ActionIndex} + 1 : FindSlideAtTime(time);
     index = std::max<int64_t>(index, 0);
-    for (int64_t k = 0; k < n && index + k <= kLastRepeatIndex; ++k) {
+    // A show that does not repeat has no actions past its last slide.
+    int64_t last = LastIndex();
+    for (int64_t k = 0; k < n && index + k <= last; ++k) {
       int64_t at = index + k;
       std::string file;
       if (!GetRunApp(static_cast<int32_t>(at % n), &file)) continue;

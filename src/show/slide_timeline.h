@@ -81,6 +81,7 @@ class TSlideTimeline {
 
  private:
   TIniSection* SlideSection(int64_t index) const;
+  double AuthoredEffectTime(int64_t index) const;
   int32_t LastIndex() const;
   bool Repeats() const { return fRepeatMode == TRepeatMode::Repeat; }
   void RequireSlides() const;

@@ -130,6 +130,17 @@ TEST_F(ShowTest, CataloguesThatSayTooLittleOrTooMuch) {
   EXPECT_EQ(entry.VariantSection(2), nullptr);
 }
 
+TEST_F(ShowTest, NegativeTransitionTimesCountAsNone) {
+  auto source = SourceOf(
+      "[Times]\nopt_slidescount=2\nopt_synchpos1=1000\nopt_synchpos2=2000\n"
+      "[Slide2]\nobject TheEffect:AnEffect\nref=dissolve\ntime=-500\nend\n");
+  const TSlideTimeline& t = source->Timeline();
+  EXPECT_EQ(t.GetEffectTime(1), 0);
+  EXPECT_EQ(t.Record(0).OutEffectTime, 0);
+  EXPECT_EQ(t.Record(0).VisibleEndTime, 1000);
+  EXPECT_EQ(t.Record(1).InEffectTime, 0);
+}
+
 TEST_F(ShowTest, TransitionBlocksThatNameNothing) {
   auto source = SourceOf(
       "[Main]\nobject TheEffect:Catalogue\ntime=500\nobject d:dissolve\nchecked=1\nend\nend\n"

@@ -557,6 +557,8 @@ TEST_F(ShowTest, NextProgramToRun) {
       {"repeat", 3000.5, 1, 3001, "notes.txt"},   {"repeat", 9500, 6, 15001, "notes.txt"},
       {"repeat", 3001, 2147483646, kMaxTime, ""},  // slides 1 to 5 only
       {"close", 0, 1, 3001, "notes.txt"},
+      // A show that closes has no repetition whose programs could run.
+      {"close", 9500, 2147483646, kMaxTime, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Repeat) + " " + std::to_string(c.Time));
