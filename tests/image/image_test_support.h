@@ -1,0 +1,76 @@
+// Fixture pictures made on the spot with the same libraries the player reads
+// them with, and small helpers for the picture tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/stream.h"
+#include "image/bitmap.h"
+#include "image/bitmap_store.h"
+
+namespace viv::test {
+
+// A picture whose pixel (x, y) is PatternColour(x, y): every pixel differs, so
+// turns and reductions show where each one went.
+uint32_t PatternColour(int32_t x, int32_t y);
+TRef<TBitmap> PatternBitmap(int32_t width, int32_t height, TPixelFormat format);
+
+struct TJpegOptions {
+  bool Grey = false;
+  bool Progressive = false;
+  std::string Icc;  // embedded as APP2 chunks when not empty
+  int Quality = 95;
+
+  static TJpegOptions Greyscale() {
+    TJpegOptions o;
+    o.Grey = true;
+    return o;
+  }
+  static TJpegOptions ProgressiveScan() {
+    TJpegOptions o;
+    o.Progressive = true;
+    return o;
+  }
+  static TJpegOptions WithIcc(std::string icc) {
+    TJpegOptions o;
+    o.Icc = std::move(icc);
+    return o;
+  }
+};
+std::string MakeJpeg(const TBitmap& picture, const TJpegOptions& options = {});
+
+struct TGifFrame {
+  int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+  std::vector<uint8_t> Indices;  // Width x Height palette indices
+  int Delay = 0;                 // hundredths of a second
+  int Disposal = 0;
+  int Transparent = -1;
+};
+// A GIF89a with a 4-colour palette: 0 black, 1 red, 2 green, 3 blue; a
+// "NETSCAPE2.0" loop count when loops >= 0.
+std::string MakeGif(int32_t width, int32_t height, const std::vector<TGifFrame>& frames,
+                    int loops = -1);
+
+// A JPEG with EXIF and IPTC values written by exiv2.
+std::string AddMetadata(const std::string& jpeg);
+
+TRef<TMemoryStream> MemoryStream(std::string bytes);
+// The picture opened through the registry under the name.
+TImage Open(const std::string& bytes, const std::string& name, int orientation = 1);
+
+// Captures log lines for the life of the object.
+class TLogCapture {
+ public:
+  TLogCapture();
+  ~TLogCapture();
+  std::vector<std::string> Lines() const;
+  bool Contains(std::string_view text) const;
+
+ private:
+  TRef<TRefObject> fLog;
+  TRef<TRefObject> fPrevious;
+};
+
+}  // namespace viv::test
