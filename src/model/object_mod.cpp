@@ -180,6 +180,8 @@ std::optional<TCalcName> TVivObjectMod::Resolve(std::string_view name) const {
 }
 
 double TVivObjectMod::Evaluate(const TModInputs& inputs) const {
+  // Read again from a block that does not compile: the modifier passes its input through.
+  if (!fProgram) return inputs.Value;
   static const TAnimValues kDefaults = DefaultAnimValues();
   const TAnimValues& values = inputs.Values ? *inputs.Values : kDefaults;
   std::array<double, kSlotCount> slots;

@@ -58,10 +58,13 @@ class TVivObjectMod : public TObjectFilter {
   // The group whose fraction "t" reads.
   int TargetGroup() const;
 
+  // The expression's value; the target's own value when ReadParams() was
+  // last given a block that does not compile.
   double Evaluate(const TModInputs& inputs) const;
 
   const std::string& Expression() const { return fExpression; }
-  const TCalcCmdList& Program() const { return *fProgram; }
+  // Empty only after such a ReadParams().
+  const TCalcCmdList& Program() const { return fProgram ? *fProgram : kNoProgram; }
   const std::vector<TModParamDesc>& ParamDescs() const { return fParamDescs; }
   int32_t DeclaredParamCount() const { return fDeclaredParamCount; }  // `pcount`
   const std::string& PresetName() const { return fPresetName; }
@@ -86,6 +89,8 @@ class TVivObjectMod : public TObjectFilter {
     std::string Text;
     double Value = 0;
   };
+
+  static inline const TCalcCmdList kNoProgram;
 
   bool Compile(std::string* whyNot);
   std::optional<TCalcName> Resolve(std::string_view name) const;

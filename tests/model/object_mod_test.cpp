@@ -241,6 +241,17 @@ TEST(ObjectMods, AcceptsTheSameDescription) {
   }
 }
 
+TEST(ObjectMods, ReadAgainFromABrokenBlockPassesTheValueThrough) {
+  TRef<TVivObjectMod> mod = ReadMod("dst=Opacity\nfn=value*2\n");
+  ASSERT_TRUE(mod);
+  TModBlock broken("dst=Opacity\nfn=value*\n");
+  mod->ReadParams(broken.Block());
+  TModInputs inputs;
+  inputs.Value = 40;
+  EXPECT_DOUBLE_EQ(mod->Evaluate(inputs), 40);
+  EXPECT_TRUE(mod->Program().Commands().empty());
+}
+
 TEST(ObjectMods, ValueFiltersLeaveTablesAlone) {
   TRef<TVivObjectMod> mod = ReadMod("dst=Opacity\nfn=value\n");
   ASSERT_TRUE(mod);
