@@ -26,6 +26,14 @@ TJson EndActionJson(TSlideTimeline::TEndAction action) {
   return nullptr;
 }
 
+void AddTimes(TJson& out, const TSlideInfo& slide) {
+  out["start"] = slide.StartTime;
+  out["end"] = slide.EndTime;
+  out["in"] = slide.InEffectTime;
+  out["out"] = slide.OutEffectTime;
+  out["visible_end"] = slide.VisibleEndTime;
+}
+
 int RunTimeline(const std::string& path) {
   auto source = OpenShowSource(path);
   if (!source) return kExitFailure;
@@ -42,11 +50,7 @@ int RunTimeline(const std::string& path) {
     std::string runApp;
     TJson row;
     row["index"] = i;
-    row["start"] = slide.StartTime;
-    row["end"] = slide.EndTime;
-    row["in"] = slide.InEffectTime;
-    row["out"] = slide.OutEffectTime;
-    row["visible_end"] = slide.VisibleEndTime;
+    AddTimes(row, slide);
     row["id"] = slide.SlideId;
     row["end_action"] = EndActionJson(timeline.EndAction(i));
     row["loop_length"] = loopLength;
@@ -65,11 +69,7 @@ int RunSlideInfo(const std::string& path, int64_t index) {
   int32_t loop = timeline.GetSlideInfo(index, info);
   TJson out;
   out["loop"] = loop;
-  out["start"] = info.StartTime;
-  out["end"] = info.EndTime;
-  out["in"] = info.InEffectTime;
-  out["out"] = info.OutEffectTime;
-  out["visible_end"] = info.VisibleEndTime;
+  AddTimes(out, info);
   out["position"] = timeline.SlidePosition(index);
   PrintJson(out);
   return kExitOk;
