@@ -1,0 +1,9 @@
+// Any bytes as an animated GIF and as a sheet of its frames: decoding never crashes, never
+// allocates past the picture limit, and every level has its size.
+#include "picture_common.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  viv::fuzz::DecodeAllLevels(data, size, "a.gif");
+  viv::fuzz::DecodeAllLevels(data, size, "a.gif|framesatlas");
+  return 0;
+}
