@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/log.h"
 #include "container/show_locator.h"
 #include "image/bmp_decoder.h"
 #include "image/colour_management.h"
@@ -23,10 +24,17 @@ TRef<TPictureStore> DecodePicture(TStream& stream, std::string_view name, int or
   return OpenImage(stream, name, orientation).SourceRef();
 }
 
+// The accessor makes the copy while opening, so a picture that fails to
+// decode here gives no copy rather than an exception.
 TRef<TPictureStore> ReducePicture(TPictureStore& store, int level) {
   auto* source = dynamic_cast<TSysBitmapStore*>(&store);
   if (!source) return nullptr;
-  return MakeRef<TWrapperBitmapStore>(source->Name(), source->GetMipLevel(level), "generated");
+  try {
+    return MakeRef<TWrapperBitmapStore>(source->Name(), source->GetMipLevel(level), "generated");
+  } catch (const std::exception& e) {
+    LogLine("Picture \"" + source->Name() + "\" not reduced: " + e.what());
+    return nullptr;
+  }
 }
 
 void RegisterLoaders() {
