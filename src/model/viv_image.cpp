@@ -278,6 +278,8 @@ void TVivText::ReadKeys(const TIniObject& block) {
     }
   }
   TVivImage::ReadKeys(block);
+  // Texts ignore the key: their quads are always drawn without smoothing.
+  fAntialiased = false;
 }
 
 void TVivText::SetText(const std::string& value) {

@@ -18,6 +18,8 @@ constexpr double kWindowTolerance = 0.00001;  // ms
 constexpr float kPercentToHalf = 0.005f;      // percent of a size, measured from the centre
 constexpr float kDepthDivisor = 200;
 constexpr float kMinSolveDeterminant = 1e-12f;
+// Of the way from the camera to the screen: planes met no further out are not seen.
+constexpr float kMinRayFraction = 1e-6f;
 
 double Radians(double degrees) { return degrees * std::numbers::pi / 180; }
 
@@ -360,6 +362,10 @@ bool TVivObject::ToLocal(TPointF screen, TPointF& local) const {
   if (std::fabs(det) < kMinSolveDeterminant) return false;
   float u = Dot(rhs, Cross(fFrame.AxisY, negative)) / det;
   float v = Dot(fFrame.AxisX, Cross(rhs, negative)) / det;
+  // An edge-on plane through the camera meets every ray at the camera itself,
+  // and planes behind it are not seen at all.
+  float t = Dot(fFrame.AxisX, Cross(fFrame.AxisY, rhs)) / det;
+  if (t <= kMinRayFraction) return false;
   local = {u - fRectOrigin.X, v - fRectOrigin.Y};
   return local.X >= 0 && local.Y >= 0 && local.X <= fSize.Width && local.Y <= fSize.Height;
 }
