@@ -134,8 +134,12 @@ void TVivImage::ReadKeys(const TIniObject& block) {
 }
 
 std::string TVivImage::PictureRequestName() const {
-  if (fReplaceWithEffectBuffer != 0)
-    return "EffectResource" + std::to_string(fReplaceWithEffectBuffer) + ", " + fImageName;
+  if (fReplaceWithEffectBuffer != 0) {
+    TVivSlide* slide = GetSlide();
+    std::string_view prefix =
+        slide && slide->OwnEffectBuffer ? "SlideEffectBuffer" : "EffectResource";
+    return std::string(prefix) + std::to_string(fReplaceWithEffectBuffer) + ", " + fImageName;
+  }
   if (fRestoreAlpha) return "Mask: " + fImageName;
   if (Kind() == TObjectKind::AniImage && EndsWithText(fImageName, kGifEnding))
     return fImageName.substr(0, fImageName.size() - kGifEnding.size()) + std::string(kSheetEnding);
@@ -227,8 +231,9 @@ int TVivImage::ReductionLevel(float displayScale) {
   TSizeF drawn = MaxDrawnSize();
   int level = TextureReductionLevel(fSourceRect.Width(), fSourceRect.Height(),
                                     drawn.Width * displayScale, drawn.Height * displayScale);
-  if (fReductionLevel > 0) level = std::min(level, fReductionLevel);
-  fReductionLevel = std::max(fReductionLevel, level);
+  // A texture made smaller than full size is not made larger again.
+  if (fReductionLevel > 0) level = std::max(level, fReductionLevel);
+  fReductionLevel = level;
   return fReductionLevel;
 }
 

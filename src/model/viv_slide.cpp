@@ -204,7 +204,8 @@ void TVivSlide::EstimateDrawnSizes() {
       if (seen.insert(key->Time).second) times.push_back(key->Time);
     for (size_t i = node->Children.size(); i-- > 0;) nodes.push_back(node->Children[i].Get());
   }
-  double current = fLastAnimated > -1e299 ? fLastAnimated : fStartTime;
+  // Back to where the slide was last evaluated, however it was animated.
+  double current = fRoot && fRoot->Time >= 0 ? fStartTime + fRoot->Time : fStartTime;
   const TVec3& camera = fHost->Camera();
   ResetDrawnSize();
   for (double t : times) {

@@ -58,6 +58,9 @@ class TVivSlide : public TVivObject {
   // Animates every object at absolute time X (skipped when nothing can have changed).
   void AnimateSlide(double time);
   bool ContinuousUpdate = false;
+  // A transition slide drawn with its own buffer: its buffer pictures are
+  // "SlideEffectBuffer" pictures instead of transition resources.
+  bool OwnEffectBuffer = false;
   // The largest drawn size of every object over the slide's keyframe times.
   void EstimateDrawnSizes();
 

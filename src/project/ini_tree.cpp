@@ -96,8 +96,12 @@ void TIniList::IndexChild(TIniItem& item) const {
 
 void TIniList::RebuildObjects() {
   fObjects.clear();
-  for (auto& child : fChildren)
-    if (TIniObject* object = child->AsObject()) fObjects.push_back(object);
+  for (auto& child : fChildren) {
+    if (TIniObject* object = child->AsObject()) {
+      object->fObjectIndex = fObjects.size();
+      fObjects.push_back(object);
+    }
+  }
 }
 
 void TIniList::Attach(size_t index, TIniItem& item) {
@@ -107,6 +111,7 @@ void TIniList::Attach(size_t index, TIniItem& item) {
   if (fNameIndexValid) IndexChild(item);
   if (TIniObject* object = item.AsObject()) {
     if (fObjects.empty() || fObjects.back()->fIndex < index) {
+      object->fObjectIndex = fObjects.size();
       fObjects.push_back(object);
     } else {
       RebuildObjects();
@@ -221,9 +226,9 @@ TIniObject& TIniList::FindOrCreateObject(std::string_view name, std::string_view
 TIniObject* TIniList::FirstObject() const { return fObjects.empty() ? nullptr : fObjects.front(); }
 
 TIniObject* TIniList::NextObject(const TIniObject& object) const {
-  auto it = std::find(fObjects.begin(), fObjects.end(), &object);
-  if (it == fObjects.end() || ++it == fObjects.end()) return nullptr;
-  return *it;
+  size_t next = object.fObjectIndex + 1;
+  if (object.Parent() != this || next >= fObjects.size()) return nullptr;
+  return fObjects[next];
 }
 
 TIniItem* TIniList::WalkPath(TIniList* list, std::string_view path, bool create) {

@@ -161,6 +161,12 @@ class TIniObject : public TIniList {
   TIniObject* AsObject() override { return this; }
   TRef<TIniItem> Copy() const override;
   const std::string& ClassName() const { return Value(); }
+  // Position in the parent's object index.
+  size_t ObjectIndex() const { return fObjectIndex; }
+
+ private:
+  friend class TIniList;
+  size_t fObjectIndex = 0;
 };
 
 class TIniSection : public TIniList {

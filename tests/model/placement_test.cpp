@@ -281,6 +281,9 @@ TEST_F(ImagePlacementTest, LargestDrawnSizeChoosesTheTextureLevel) {
   EXPECT_EQ(image.ReductionLevel(1), 2);
   // A larger display would need level 0, but a level once used is kept.
   EXPECT_EQ(image.ReductionLevel(4), 2);
+  // A smaller one may still reduce further (450 x 338 drawn).
+  EXPECT_EQ(image.ReductionLevel(0.5f), 3);
+  EXPECT_EQ(image.ReductionLevel(1), 3);
 }
 
 TEST_F(ImagePlacementTest, NearerObjectsAreDrawnLarger) {
