@@ -27,10 +27,10 @@ constexpr std::array<TAnimatedFieldDesk, kParamCount> kFields = {{
     {kGroupFrame, kFrameY, "Frame.Y", "OffsY", -1, kPercent, 0},
 }};
 
-constexpr TGroupRange kGroupRanges[kGroupCount] = {{0, 1}, {1, 4},   {4, 6},   {6, 9},
+constexpr TGroupRange kGroupRanges[kGroupCount] = {{0, 1},  {1, 4},   {4, 6},   {6, 9},
                                                    {9, 11}, {11, 12}, {12, 12}, {12, 15}};
 constexpr std::string_view kGroupNames[kGroupCount] = {"Opacity", "Pos",  "Scale", "Angle",
-                                                        "Center",  "Blur", "Color", "Frame"};
+                                                       "Center",  "Blur", "Color", "Frame"};
 
 }  // namespace
 

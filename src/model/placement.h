@@ -18,10 +18,11 @@ struct TBorderParams {
   bool UseAspect = false;
   float BorderWidth = 1.5f;            // percent of the visible picture height
   uint32_t BorderColour = 0xFFFFFFFF;  // 0xAARRGGBB
-  TRectF CropRect;                     // percent of the visible width or height
-  float Aspect = 0;                    // width / height; 0: the picture's own
-  float Zoom = 100;                    // percent of the picture that is visible
-  TPointF Offset;                      // -100 .. 100
+  uint32_t ManagedBorderColour = 0xFFFFFFFF;
+  TRectF CropRect;   // percent of the visible width or height
+  float Aspect = 0;  // width / height; 0: the picture's own
+  float Zoom = 100;  // percent of the picture that is visible
+  TPointF Offset;    // -100 .. 100
 };
 
 // PlaceInto: the whole object inside the parent; Cover: the parent covered.

@@ -70,6 +70,14 @@ class TVivSlideHost : public TRefObject {
   // The show's slide count, for text macros.
   int32_t SlideCount = 0;
 
+  // The show's colour transform for colours of keys (0xAARRGGBB; alpha is
+  // kept); none while colour management is off.
+  std::function<uint32_t(uint32_t colour)> ColourTransform;
+  uint32_t ManagedColour(uint32_t colour) const {
+    if (!ColourTransform) return colour;
+    return (colour & 0xFF000000) | (ColourTransform(colour) & 0xFFFFFF);
+  }
+
   // Engine callbacks, all optional.
   std::function<TSizeF()> TransitionBufferSize;
   std::function<TRef<TPictureStore>(int number)> TransitionResource;

@@ -29,6 +29,8 @@ void TVivBox::ReadKeys(const TIniObject& block) {
   fColour2 = BoxColour(block, "Color2", "Alpha2");
   fAntialiased = block.ReadBool("Antialiased", false);
   TVivObject::ReadKeys(block);
+  fManaged1 = (fColour1 >> 24) != 0 ? ManagedColour(fColour1) : fColour1;
+  fManaged2 = (fColour2 >> 24) != 0 ? ManagedColour(fColour2) : fColour2;
 }
 
 bool TVivBox::IsInvisible() const {

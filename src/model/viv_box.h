@@ -21,11 +21,15 @@ class TVivBox : public TVivObject {
   TFillMode FillMode() const { return fFillMode; }
   uint32_t Colour1() const { return fColour1; }  // 0xAARRGGBB with the Alpha keys
   uint32_t Colour2() const { return fColour2; }
+  // As the display shows them (colours without alpha are not converted).
+  uint32_t ManagedColour1() const { return fManaged1; }
+  uint32_t ManagedColour2() const { return fManaged2; }
   bool Antialiased() const { return fAntialiased; }
 
  private:
   TFillMode fFillMode = TFillMode::Solid;
   uint32_t fColour1 = 0xFF000000, fColour2 = 0xFF000000;
+  uint32_t fManaged1 = 0xFF000000, fManaged2 = 0xFF000000;
   bool fAntialiased = false;
 };
 

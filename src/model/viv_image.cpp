@@ -112,6 +112,8 @@ void TVivImage::ReadKeys(const TIniObject& block) {
   fBorder.UseAspect = block.ReadBool("EnableAspect", false);
   fBorder.BorderWidth = static_cast<float>(block.ReadReal("BorderWidth", 1.5));
   fBorder.BorderColour = ReadOpaqueColour(block, "BorderColor", 0xFFFFFFFF);
+  fBorder.ManagedBorderColour =
+      fBorder.Border ? ManagedColour(fBorder.BorderColour) : fBorder.BorderColour;
   TCommaList crop = block.ReadList("CropRect");
   fBorder.CropRect = {
       static_cast<float>(crop.ReadReal(0, 0)), static_cast<float>(crop.ReadReal(1, 0)),
@@ -323,8 +325,8 @@ std::vector<std::string> TVivText::ExpandedLines() const {
 }
 
 uint32_t TVivText::TextColour(int state) const {
-  if (state != 2) return fColour;
-  return Pressed() ? fClickColour : fHoverColour;
+  uint32_t colour = state != 2 ? fColour : Pressed() ? fClickColour : fHoverColour;
+  return ManagedColour(colour);
 }
 
 void TVivText::SetState(int state) {

@@ -110,6 +110,11 @@ void TVivObject::Cleanup() {
   TVivParams::Cleanup();
 }
 
+uint32_t TVivObject::ManagedColour(uint32_t colour) const {
+  TVivSlideHost* host = GetHost();
+  return host ? host->ManagedColour(colour) : colour;
+}
+
 void TVivObject::NodeDestroyed() {
   TRef<TVivObject> keep(this);
   fProps = nullptr;
@@ -144,6 +149,7 @@ void TVivObject::ReadKeys(const TIniObject& block) {
   fShadow.Angle = block.ReadReal("ShadowAngle", fShadow.Angle);
   fShadow.SpreadIndex = block.ReadInteger("ShadowSpreadIndex", fShadow.SpreadIndex);
   fShadow.ThreeD = block.ReadBool("3DShadow", fShadow.ThreeD);
+  fShadow.ManagedColour = fShadow.Enabled ? ManagedColour(fShadow.Colour) : fShadow.Colour;
   fHideMode = block.ReadInteger("HideMode", 0);
   fChildInvis = block.ReadBool("ChildInvis", false);
   fAction = block.ReadText("Action");

@@ -47,8 +47,9 @@ enum class TUnitMode : uint8_t { Absolute = 0, Percent = 1 };
 struct TShadowParams {
   bool Enabled = false;
   float Size = 16;
-  uint32_t Colour = 0xFF000000;  // 0xAARRGGBB
-  float Opacity = 59;            // percent
+  uint32_t Colour = 0xFF000000;         // 0xAARRGGBB
+  uint32_t ManagedColour = 0xFF000000;  // as the display shows it
+  float Opacity = 59;                   // percent
   float Distance = 1.5f;
   double Angle = 45;  // degrees
   int32_t SpreadIndex = 0;
@@ -162,6 +163,8 @@ class TVivObject : public TVivParams {
 
   // Called by the node when it goes away.
   void NodeDestroyed();
+  // A key's colour through the show's colour transform.
+  uint32_t ManagedColour(uint32_t colour) const;
   void MarkChanged() { fChanged = true; }
 
  protected:

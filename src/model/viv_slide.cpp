@@ -125,6 +125,12 @@ void TVivSlide::Load(const TVivSource& source, bool keepCopies) {
       static_cast<int32_t>(RoundTime(fInEffect)), static_cast<int32_t>(RoundTime(fOutEffect))};
   TKeyframeScaling scaling = timeline.KeyframeScaling(fNumber);
   fBackground = ReadSlideBackground(section, main);
+  // The second colour is converted on its own only where it is used.
+  fBackground.ManagedColour1 = fHost->ManagedColour(fBackground.Colour1);
+  bool second = fBackground.Colour2 != fBackground.Colour1 &&
+                fBackground.Style != TSlideBackground::TStyle::Solid;
+  fBackground.ManagedColour2 =
+      second ? fHost->ManagedColour(fBackground.Colour2) : fBackground.ManagedColour1;
 
   TVec3 camera = fHost->Camera();
   fPerspective = -camera.Z > 0 ? static_cast<float>(-camera.Z * kCotangent30 / fSize.Height)

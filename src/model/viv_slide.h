@@ -19,7 +19,9 @@ struct TSlideBackground {
   uint32_t Colour1 = 0xFF000000;  // 0xAARRGGBB
   uint32_t Colour2 = 0xFF000000;
   std::string Picture;
-  int32_t TileSize = 100;  // percent
+  int32_t TileSize = 100;                // percent
+  uint32_t ManagedColour1 = 0xFF000000;  // as the display shows them
+  uint32_t ManagedColour2 = 0xFF000000;
 };
 
 // Reads the background keys of a slide section, or with the "opt_" prefix

@@ -475,3 +475,36 @@ TEST_F(MouseTest, TransparentObjectsLetClicksThrough) {
 
 }  // namespace
 }  // namespace viv::test
+
+namespace viv::test {
+namespace {
+
+TEST(ColourManagedKeys, ColoursPassTheShowTransformWhereTheyAreUsed) {
+  TTestShow show;
+  show.Open(OneSlideProject(""));
+  // A transform that makes every colour visibly different: red and blue swap.
+  show.Host().ColourTransform = [](uint32_t c) {
+    return (c & 0xFF00FF00) | ((c & 0xFF) << 16) | ((c >> 16) & 0xFF);
+  };
+  TVivSlide& slide = show.Load(OneSlideProject(
+      "object Lit:Box\nGUID=a\nSize=10,10\nColor1=255,0,0\nColor2=0,0,255\nAlpha2=0\n"
+      "ShadowEnable=1\nShadowColor=10,20,30\nend\n"
+      "object Dark:Box\nGUID=b\nSize=10,10\nShadowColor=10,20,30\nend\n"
+      "object Framed:Image\nGUID=c\nEnableBorder=1\nBorderColor=1,2,3,200\nend\n"
+      "object Label:Text\nGUID=d\nText=x\nTextColor=200,100,0\nend\n",
+      5000, "bstyle=3\nbcolorstyle=1\nbcolor1=255\nbcolor2=16711680\n"));
+  auto& lit = ObjectAs<TVivBox>(slide, "Lit");
+  EXPECT_EQ(lit.ManagedColour1(), 0xFF0000FFu);
+  EXPECT_EQ(lit.ManagedColour2(), 0x000000FFu);  // without alpha it stays as written
+  EXPECT_EQ(lit.Shadow().ManagedColour, 0xFF1E140Au);
+  // A shadow that is off keeps its colour unconverted.
+  EXPECT_EQ(ObjectAs<TVivBox>(slide, "Dark").Shadow().ManagedColour, 0xFF0A141Eu);
+  EXPECT_EQ(ObjectAs<TVivImage>(slide, "Framed").BorderParams().ManagedBorderColour, 0xC8030201u);
+  EXPECT_EQ(ObjectAs<TVivText>(slide, "Label").TextColour(1), 0xFF0064C8u);
+  // bcolor1 255 is red and bcolor2 blue (system colour order); both are converted.
+  EXPECT_EQ(slide.Background().ManagedColour1, 0xFF0000FFu);
+  EXPECT_EQ(slide.Background().ManagedColour2, 0xFFFF0000u);
+}
+
+}  // namespace
+}  // namespace viv::test
