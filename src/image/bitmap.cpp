@@ -53,18 +53,20 @@ bool PictureSizeAllowed(int64_t width, int64_t height, std::string_view name) {
   return false;
 }
 
-TBitmap::TBitmap(int32_t width, int32_t height, TPixelFormat format)
+TBitmap::TBitmap(int32_t width, int32_t height, TPixelFormat format, TBitmapInit init)
     : fWidth(width), fHeight(height), fFormat(format) {
   VIV_ASSERT(width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
                  int64_t{width} * height <= kMaxPicturePixels,
              "Bitmap size out of range");
   fStride = static_cast<size_t>(width) * BytesPerPixel(format);
-  fPixels.resize(fStride * static_cast<size_t>(height));
+  size_t size = fStride * static_cast<size_t>(height);
+  fPixels = init == TBitmapInit::Zeroed ? std::make_unique<uint8_t[]>(size)
+                                        : std::make_unique_for_overwrite<uint8_t[]>(size);
 }
 
 void TBitmap::Fill(uint32_t colour) {
   if (fFormat == TPixelFormat::Gray8) {
-    std::memset(fPixels.data(), static_cast<uint8_t>(colour), fPixels.size());
+    std::memset(fPixels.get(), static_cast<uint8_t>(colour), ByteSize());
     return;
   }
   for (int32_t x = 0; x < fWidth; ++x) SetPixel(x, 0, colour);

@@ -2,8 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 #include "base/ref_object.h"
 
@@ -31,21 +31,26 @@ int64_t PicturePixelLimit();
 // declined.
 bool PictureSizeAllowed(int64_t width, int64_t height, std::string_view name);
 
+// Whether a new bitmap's pixels start at zero (transparent black) or as the
+// allocator left them, for decoders that write every pixel anyway.
+enum class TBitmapInit : uint8_t { Zeroed, Uninitialized };
+
 // Rows are packed (stride = width x bytes per pixel), top row first.
 class TBitmap : public TRefObject {
  public:
   // Raises EAssertionFailed for sizes outside the limits (callers check first).
-  TBitmap(int32_t width, int32_t height, TPixelFormat format);
+  TBitmap(int32_t width, int32_t height, TPixelFormat format,
+          TBitmapInit init = TBitmapInit::Zeroed);
 
   int32_t Width() const { return fWidth; }
   int32_t Height() const { return fHeight; }
   TPixelFormat Format() const { return fFormat; }
   size_t Stride() const { return fStride; }
-  uint8_t* Row(int32_t y) { return fPixels.data() + static_cast<size_t>(y) * fStride; }
-  const uint8_t* Row(int32_t y) const { return fPixels.data() + static_cast<size_t>(y) * fStride; }
-  uint8_t* Data() { return fPixels.data(); }
-  const uint8_t* Data() const { return fPixels.data(); }
-  size_t ByteSize() const { return fPixels.size(); }
+  uint8_t* Row(int32_t y) { return fPixels.get() + static_cast<size_t>(y) * fStride; }
+  const uint8_t* Row(int32_t y) const { return fPixels.get() + static_cast<size_t>(y) * fStride; }
+  uint8_t* Data() { return fPixels.get(); }
+  const uint8_t* Data() const { return fPixels.get(); }
+  size_t ByteSize() const { return fStride * static_cast<size_t>(fHeight); }
 
   // Every pixel set to colour (0xAARRGGBB; grey pictures take its blue byte).
   void Fill(uint32_t colour);
@@ -58,7 +63,7 @@ class TBitmap : public TRefObject {
   int32_t fHeight;
   TPixelFormat fFormat;
   size_t fStride;
-  std::vector<uint8_t> fPixels;
+  std::unique_ptr<uint8_t[]> fPixels;
 };
 
 // A copy in another format. Grey expands to colour and colour gains alpha 255;

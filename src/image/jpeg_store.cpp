@@ -6,6 +6,7 @@
 // clang-format on
 
 #include <csetjmp>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -73,12 +74,20 @@ struct TDecodeJob {
   std::function<void(double)> Report;
   TRef<TBitmap> Out;
   std::vector<uint8_t> CmykRow;
+  std::vector<JSAMPROW> Rows;  // one pointer per output row
+  std::vector<JSAMPROW> CmykRows;
   bool Inverted = false;  // Adobe CMYK stores inverted inks
 
   bool Allocate(int32_t width, int32_t height, bool cmyk) noexcept {
     try {
-      Out = MakeRef<TBitmap>(width, height, TPixelFormat::Rgb24);
-      if (cmyk) CmykRow.resize(static_cast<size_t>(width) * 4);
+      Out = MakeRef<TBitmap>(width, height, TPixelFormat::Rgb24, TBitmapInit::Uninitialized);
+      if (cmyk) {
+        CmykRow.resize(static_cast<size_t>(width) * 4);
+        CmykRows.assign(1, CmykRow.data());
+      } else {
+        Rows.resize(height);
+        for (int32_t y = 0; y < height; ++y) Rows[y] = Out->Row(y);
+      }
       return true;
     } catch (...) {
       return false;
@@ -136,8 +145,15 @@ bool Decode(const std::string& bytes, int level, TDecodeJob& job, char* message)
   }
   while (info.output_scanline < info.output_height) {
     auto y = static_cast<int32_t>(info.output_scanline);
-    JSAMPROW row = cmyk ? job.CmykRow.data() : job.Out->Row(y);
-    if (jpeg_read_scanlines(&info, &row, 1) != 1) break;
+    // Whole row groups at a time spare the decoder its one-row copies.
+    JSAMPROW* rows = cmyk ? job.CmykRows.data() : job.Rows.data() + y;
+    JDIMENSION wanted = cmyk ? 1 : info.output_height - info.output_scanline;
+    JDIMENSION got = jpeg_read_scanlines(&info, rows, wanted);
+    if (got == 0) {
+      // Rows the decoder did not deliver are black, not what memory held.
+      for (; y < job.Out->Height(); ++y) std::memset(job.Out->Row(y), 0, job.Out->Stride());
+      break;
+    }
     if (cmyk) job.CmykToRow(y);
   }
   jpeg_finish_decompress(&info);

@@ -48,7 +48,8 @@ struct TRows {
   std::vector<png_bytep> Pointers;
   bool Allocate(int32_t width, int32_t height, bool alpha) noexcept {
     try {
-      Out = MakeRef<TBitmap>(width, height, alpha ? TPixelFormat::Argb32 : TPixelFormat::Rgb24);
+      Out = MakeRef<TBitmap>(width, height, alpha ? TPixelFormat::Argb32 : TPixelFormat::Rgb24,
+                             TBitmapInit::Uninitialized);
       Pointers.resize(height);
       for (int32_t y = 0; y < height; ++y) Pointers[y] = Out->Row(y);
       return true;
