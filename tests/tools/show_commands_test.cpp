@@ -1,9 +1,6 @@
 // The show tool's timeline, slide-info, positions and effects commands on a
 // package it packed itself.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
@@ -11,11 +8,13 @@
 #include <filesystem>
 
 #include "base/stream.h"
-
-extern char** environ;
+#include "tool_runner.h"
 
 namespace viv {
 namespace {
+
+using test::RunTool;
+using test::TRun;
 
 namespace fs = std::filesystem;
 using json = nlohmann::ordered_json;
@@ -61,11 +60,6 @@ object TheEffect:AnEffect
 end
 )";
 
-struct TRun {
-  int Status = -1;
-  std::string Out, Err;
-};
-
 class ShowCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -87,30 +81,7 @@ class ShowCommandsTest : public ::testing::Test {
     ASSERT_EQ(packed.Status, 0) << packed.Err;
   }
 
-  TRun Run(std::vector<std::string> args) const {
-    args.insert(args.begin(), VIV_TOOL);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::string outPath = P(".out"), errPath = P(".err");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid;
-    TRun run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      ::waitpid(pid, &status, 0);
-      run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.Out = ReadFileBytes(outPath);
-    run.Err = ReadFileBytes(errPath);
-    return run;
-  }
+  TRun Run(std::vector<std::string> args) const { return RunTool(std::move(args), fFolder); }
 
   json Json(std::vector<std::string> args) const {
     TRun run = Run(std::move(args));

@@ -1,9 +1,6 @@
 // The show tool end to end: packages in every form it writes, read back by its
 // own inspection commands.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
@@ -13,44 +10,16 @@
 #include "base/crypt_stream.h"
 #include "base/stream.h"
 #include "container/package_format.h"
-
-extern char** environ;
+#include "tool_runner.h"
 
 namespace viv {
 namespace {
 
+using test::RunTool;
+using test::TRun;
+
 namespace fs = std::filesystem;
 using json = nlohmann::ordered_json;
-
-struct TRun {
-  int Status = -1;
-  std::string Out, Err;
-};
-
-TRun RunTool(std::vector<std::string> args, const std::string& folder) {
-  args.insert(args.begin(), VIV_TOOL);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::string outPath = folder + "/.out", errPath = folder + "/.err";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  pid_t pid;
-  TRun run;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  run.Out = ReadFileBytes(outPath);
-  run.Err = ReadFileBytes(errPath);
-  return run;
-}
 
 class VivtoolTest : public ::testing::Test {
  protected:

@@ -1,0 +1,48 @@
+// Runs the show tool as a separate program and collects what it printed.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+#include "base/stream.h"
+
+extern char** environ;
+
+namespace viv::test {
+
+struct TRun {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+// Standard output and error go through files in the scratch folder.
+inline TRun RunTool(std::vector<std::string> args, const std::string& scratchFolder) {
+  args.insert(args.begin(), VIV_TOOL);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::string outPath = scratchFolder + "/.out", errPath = scratchFolder + "/.err";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  pid_t pid;
+  TRun run;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  run.Out = ReadFileBytes(outPath);
+  run.Err = ReadFileBytes(errPath);
+  return run;
+}
+
+}  // namespace viv::test
