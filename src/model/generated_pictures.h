@@ -1,5 +1,6 @@
-// Generated pictures the object model makes itself: the transition buffer
-// placeholder and transition resources at the presentation size.
+// Generated pictures of slides: the transition buffer placeholder, transition
+// resources at the presentation size, and the masks and shadows the picture
+// library makes from pictures.
 #pragma once
 
 #include "container/picture_cache.h"
@@ -21,7 +22,8 @@ class TSizedPicture : public TPictureStore {
   TRef<TPictureStore> fSource;
 };
 
-// Registers the "SlideEffectBuffer" and "EffectResource" producers.
+// Registers the "SlideEffectBuffer", "EffectResource", "Mask: ",
+// "PresetedMask:" and "Shadow: " producers.
 void RegisterModelPictureProducers();
 
 }  // namespace viv
