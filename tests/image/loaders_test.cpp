@@ -50,7 +50,7 @@ void Put32(std::string& s, size_t at, uint32_t v) {
   Put16(s, at + 2, v >> 16);
 }
 
-struct TBmpSpec {
+struct TBmpLayout {
   int32_t Width, Height;
   int Bits;
   uint32_t Compression = 0;
@@ -60,24 +60,24 @@ struct TBmpSpec {
   std::vector<uint32_t> Masks;  // red, green, blue (, alpha)
 };
 
-std::string BuildBmp(const TBmpSpec& spec) {
-  bool outsideMasks = spec.HeaderSize == 40 && !spec.Masks.empty();
-  size_t header = 14 + spec.HeaderSize + (outsideMasks ? 4 * spec.Masks.size() : 0);
-  size_t offset = header + 4 * spec.Palette.size();
+std::string BuildBmp(const TBmpLayout& layout) {
+  bool outsideMasks = layout.HeaderSize == 40 && !layout.Masks.empty();
+  size_t header = 14 + layout.HeaderSize + (outsideMasks ? 4 * layout.Masks.size() : 0);
+  size_t offset = header + 4 * layout.Palette.size();
   std::string s(offset, '\0');
   s[0] = 'B';
   s[1] = 'M';
   Put32(s, 10, static_cast<uint32_t>(offset));
-  Put32(s, 14, spec.HeaderSize);
-  Put32(s, 18, static_cast<uint32_t>(spec.Width));
-  Put32(s, 22, static_cast<uint32_t>(spec.Height));
+  Put32(s, 14, layout.HeaderSize);
+  Put32(s, 18, static_cast<uint32_t>(layout.Width));
+  Put32(s, 22, static_cast<uint32_t>(layout.Height));
   Put16(s, 26, 1);
-  Put16(s, 28, static_cast<uint32_t>(spec.Bits));
-  Put32(s, 30, spec.Compression);
-  Put32(s, 46, static_cast<uint32_t>(spec.Palette.size()));
-  for (size_t i = 0; i < spec.Masks.size(); ++i) Put32(s, 14 + 40 + 4 * i, spec.Masks[i]);
-  for (size_t i = 0; i < spec.Palette.size(); ++i) Put32(s, header + 4 * i, spec.Palette[i]);
-  return s + spec.Pixels;
+  Put16(s, 28, static_cast<uint32_t>(layout.Bits));
+  Put32(s, 30, layout.Compression);
+  Put32(s, 46, static_cast<uint32_t>(layout.Palette.size()));
+  for (size_t i = 0; i < layout.Masks.size(); ++i) Put32(s, 14 + 40 + 4 * i, layout.Masks[i]);
+  for (size_t i = 0; i < layout.Palette.size(); ++i) Put32(s, header + 4 * i, layout.Palette[i]);
+  return s + layout.Pixels;
 }
 
 std::string Bytes(std::initializer_list<int> bytes) {
@@ -88,7 +88,7 @@ std::string Bytes(std::initializer_list<int> bytes) {
 
 struct TBmpCase {
   const char* What;
-  TBmpSpec Spec;
+  TBmpLayout Layout;
   TPixelFormat Format;
   std::vector<std::vector<uint32_t>> Rows;  // expected pixels, top row first
 };
@@ -97,7 +97,7 @@ class BmpVariants : public Loaders, public ::testing::WithParamInterface<TBmpCas
 
 TEST_P(BmpVariants, DecodeToTheirPixels) {
   const TBmpCase& c = GetParam();
-  TImage image = Open(BuildBmp(c.Spec), "a.bmp");
+  TImage image = Open(BuildBmp(c.Layout), "a.bmp");
   ASSERT_TRUE(image) << c.What;
   EXPECT_EQ(image.Source()->LoaderName(), "bmp");
   EXPECT_EQ(image.Source()->PixelFormat(), c.Format) << c.What;
