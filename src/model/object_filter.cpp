@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <list>
 #include <mutex>
 #include <numbers>
@@ -57,9 +58,12 @@ void ApplyChannelMap(const TChannelMap& map, uint32_t* pixels, size_t count) {
 
 std::string ColourText(uint32_t colour) {
   TRgb c = Channels(colour);
-  std::string text = std::to_string(c.R) + "," + std::to_string(c.G) + "," + std::to_string(c.B);
   uint32_t alpha = colour >> 24;
-  if (alpha != 255) text += "," + std::to_string(alpha);
+  char text[32];
+  if (alpha != 255)
+    std::snprintf(text, sizeof text, "%d,%d,%d,%u", c.R, c.G, c.B, alpha);
+  else
+    std::snprintf(text, sizeof text, "%d,%d,%d", c.R, c.G, c.B);
   return text;
 }
 
