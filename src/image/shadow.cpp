@@ -99,13 +99,13 @@ std::string Number(double v) {
 
 }  // namespace
 
-double ShadowRadius(const TShadowParams& params) {
+double ShadowRadius(const TShadowPictureParams& params) {
   double radius = params.Size * params.PictureScale * kRadiusPerSize;
   if (!(radius >= kMinRadius)) return kMinRadius;  // also for NaN
   return std::min(radius, kMaxRadius);
 }
 
-int32_t ShadowPadding(const TShadowParams& params) {
+int32_t ShadowPadding(const TShadowPictureParams& params) {
   return static_cast<int32_t>(std::ceil(kPaddingPerRadius * ShadowRadius(params)));
 }
 
@@ -115,13 +115,14 @@ float ShadowSpread(int32_t index, float value) {
   return std::min(1.0f, value * (1 + index * kSpreadGainPerIndex));
 }
 
-std::string ShadowPictureName(const TShadowParams& params, std::string_view source) {
+std::string ShadowPictureName(const TShadowPictureParams& params, std::string_view source) {
   return std::string(kShadowPrefix) + Number(params.Size) + ":" +
          std::to_string(params.SpreadIndex) + ":" + Number(params.PictureScale) + ":" +
          std::string(source);
 }
 
-bool ParseShadowPictureName(std::string_view name, TShadowParams& params, std::string& source) {
+bool ParseShadowPictureName(std::string_view name, TShadowPictureParams& params,
+                            std::string& source) {
   if (!name.starts_with(kShadowPrefix)) return false;
   name.remove_prefix(kShadowPrefix.size());
   std::string_view fields[3];
@@ -131,7 +132,7 @@ bool ParseShadowPictureName(std::string_view name, TShadowParams& params, std::s
     field = name.substr(0, colon);
     name.remove_prefix(colon + 1);
   }
-  TShadowParams parsed;
+  TShadowPictureParams parsed;
   auto number = [](std::string_view text, auto& value) {
     auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && ptr == text.data() + text.size();
@@ -144,7 +145,7 @@ bool ParseShadowPictureName(std::string_view name, TShadowParams& params, std::s
   return true;
 }
 
-TRef<TBitmap> MakeShadowBitmap(const TBitmap& source, const TShadowParams& params) {
+TRef<TBitmap> MakeShadowBitmap(const TBitmap& source, const TShadowPictureParams& params) {
   double radius = ShadowRadius(params);
   int32_t pad = ShadowPadding(params);
   int64_t width = int64_t{source.Width()} + 2 * pad, height = int64_t{source.Height()} + 2 * pad;
@@ -170,7 +171,8 @@ TRef<TBitmap> MakeShadowBitmap(const TBitmap& source, const TShadowParams& param
   return out;
 }
 
-TRef<TSysBitmapStore> TShadowGenerator::Generate(TBitmapStore& source, const TShadowParams& params,
+TRef<TSysBitmapStore> TShadowGenerator::Generate(TBitmapStore& source,
+                                                 const TShadowPictureParams& params,
                                                  std::string name) const {
   TRef<TBitmap> shadow = MakeShadowBitmap(*source.GetMipLevel(0), params);
   if (!shadow) return nullptr;

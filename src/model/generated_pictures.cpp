@@ -51,7 +51,7 @@ TRef<TPictureStore> ShadowPicture(TVivSlideHost& host, std::string_view name) {
     auto it = cache.find(key);
     if (it != cache.end()) return it->second;
   }
-  TShadowParams params;
+  TShadowPictureParams params;
   std::string sourceName;
   if (!ParseShadowPictureName(name, params, sourceName)) return nullptr;
   THostPicture source = host.OpenPicture(sourceName);

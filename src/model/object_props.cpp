@@ -126,7 +126,6 @@ void TVivObjectProps::ReadChildren(TIniObject& block, int depth) {
   SortKeyFramesIfNeeded(outOfOrder);
   MarkStructureChanged();
   for (auto& tracker : Trackers) tracker = TGroupTracker{};
-  LastSeenStamp = StructureCounter - 1;
 }
 
 void TVivObjectProps::SortKeyFramesIfNeeded(bool outOfOrder) {

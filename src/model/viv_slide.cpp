@@ -158,7 +158,6 @@ void TVivSlide::Load(const TVivSource& source, bool keepCopies) {
   fRoot->Name = fSectionName;
   ReadKeys(*rootBlock);
   CreateChildren();
-  fDrawnSizesKnown = false;
   fLastAnimated = -1e300;
 }
 
@@ -228,7 +227,6 @@ void TVivSlide::EstimateDrawnSizes() {
   fMaxDrawnSize = {fSize.Width * Value(kScaleX) * 0.01f, fSize.Height * Value(kScaleY) * 0.01f};
   Animate(true, current);
   fLastAnimated = current;
-  fDrawnSizesKnown = true;
 }
 
 TMouseResult TVivSlide::MouseEvent(TPointF point, int buttonState, int button, TMouseEvent event) {

@@ -99,7 +99,6 @@ class TVivSlide : public TVivObject {
   TSlideBackground fBackground;
   TVec3 fOrigin;
   double fLastAnimated = -1e300;
-  bool fDrawnSizesKnown = false;
 };
 
 // A slide used as a dialog page: no background, its own opacity scale.

@@ -33,7 +33,7 @@ class Generated : public ::testing::Test {
 TEST_F(Generated, ShadowIsThePaddedBlurredAlpha) {
   // An opaque 40 x 30 picture: the shadow is a soft rectangle.
   auto picture = MakeRef<TBitmap>(40, 30, TPixelFormat::Rgb24);
-  TShadowParams params{16, 0, 1};  // radius 4, padding 10
+  TShadowPictureParams params{16, 0, 1};  // radius 4, padding 10
   EXPECT_DOUBLE_EQ(ShadowRadius(params), 4);
   ASSERT_EQ(ShadowPadding(params), 10);
   TRef<TBitmap> shadow = MakeShadowBitmap(*picture, params);
@@ -60,10 +60,10 @@ TEST_F(Generated, ShadowIsThePaddedBlurredAlpha) {
 }
 
 TEST_F(Generated, ShadowNamesRoundTripWithColonsInTheSource) {
-  TShadowParams params{12.5f, 3, 0.25f};
+  TShadowPictureParams params{12.5f, 3, 0.25f};
   std::string name = ShadowPictureName(params, "C:\\Photos\\a.jpg");
   EXPECT_EQ(name, "Shadow: 12.5:3:0.25:C:\\Photos\\a.jpg");
-  TShadowParams parsed;
+  TShadowPictureParams parsed;
   std::string source;
   ASSERT_TRUE(ParseShadowPictureName(name, parsed, source));
   EXPECT_EQ(parsed.Size, 12.5f);

@@ -66,7 +66,7 @@ TEST_F(PictureProducersTest, PresetMasksAndSharedShadows) {
   EXPECT_EQ(preset.Width(), 64);
   EXPECT_EQ(preset.Height(), 32);
 
-  TShadowParams params;
+  TShadowPictureParams params;
   params.Size = 8;
   std::string name = ShadowPictureName(params, fPicture);
   THostPicture first = fHost->OpenPicture(name);
