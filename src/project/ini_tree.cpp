@@ -148,9 +148,29 @@ void TIniList::Remove(TIniItem& item) {
 
 void TIniList::Assign(const TIniList& other) {
   if (&other == this) return;
-  std::vector<TRef<TIniItem>> copies;
-  copies.reserve(other.Count());
-  for (auto& child : other.fChildren) copies.push_back(child->Copy());
+  // Copied level by level into a holder first: blocks nest to any depth, and
+  // other may lie inside this list.
+  auto holder = MakeRef<TIniList>(std::nullopt, std::nullopt);
+  std::vector<std::pair<const TIniList*, TIniList*>> pending{{&other, holder.Get()}};
+  while (!pending.empty()) {
+    auto [source, target] = pending.back();
+    pending.pop_back();
+    for (auto& child : source->fChildren) {
+      if (const TIniList* list = child->AsList()) {
+        TRef<TIniList> empty = list->EmptyCopy();
+        pending.emplace_back(list, empty.Get());
+        target->Append(std::move(empty));
+      } else {
+        target->Append(child->Copy());
+      }
+    }
+  }
+  std::vector<TRef<TIniItem>> copies = std::move(holder->fChildren);
+  holder->fChildren.clear();
+  holder->fObjects.clear();
+  holder->fNameIndex.clear();
+  holder->fNameIndexValid = false;
+  for (auto& copy : copies) copy->fParent = nullptr;
   Clear();
   for (auto& copy : copies) Append(std::move(copy));
 }
@@ -161,10 +181,14 @@ void TIniList::AssignText(std::string_view utf8Text) {
 }
 
 TRef<TIniItem> TIniList::Copy() const {
-  auto copy = MakeRef<TIniList>(HasName() ? std::optional(Name()) : std::nullopt,
-                                HasValue() ? std::optional(Value()) : std::nullopt);
+  TRef<TIniList> copy = EmptyCopy();
   copy->Assign(*this);
   return copy;
+}
+
+TRef<TIniList> TIniList::EmptyCopy() const {
+  return MakeRef<TIniList>(HasName() ? std::optional(Name()) : std::nullopt,
+                           HasValue() ? std::optional(Value()) : std::nullopt);
 }
 
 TIniItem* TIniList::FindItem(std::string_view name, TIniClass kind) const {
@@ -301,17 +325,9 @@ void TIniList::WriteBool(std::string_view key, bool value) { WriteText(key, valu
 
 // --- TIniObject, TIniSection
 
-TRef<TIniItem> TIniObject::Copy() const {
-  auto copy = MakeRef<TIniObject>(Name(), ClassName());
-  copy->Assign(*this);
-  return copy;
-}
+TRef<TIniList> TIniObject::EmptyCopy() const { return MakeRef<TIniObject>(Name(), ClassName()); }
 
-TRef<TIniItem> TIniSection::Copy() const {
-  auto copy = MakeRef<TIniSection>(Name());
-  copy->Assign(*this);
-  return copy;
-}
+TRef<TIniList> TIniSection::EmptyCopy() const { return MakeRef<TIniSection>(Name()); }
 
 // --- TIniFile
 

@@ -77,7 +77,10 @@ class TIniList : public TIniItem {
   using TIniItem::TIniItem;
 
   TIniList* AsList() override { return this; }
+  // A deep copy, made without recursion.
   TRef<TIniItem> Copy() const override;
+  // The same kind of list with the same name and value, without children.
+  virtual TRef<TIniList> EmptyCopy() const;
 
   size_t Count() const { return fChildren.size(); }
   TIniItem& Child(size_t index) const { return *fChildren[index]; }
@@ -159,7 +162,7 @@ class TIniObject : public TIniList {
   TIniObject(std::string name, std::string className)
       : TIniList(std::move(name), std::move(className)) {}
   TIniObject* AsObject() override { return this; }
-  TRef<TIniItem> Copy() const override;
+  TRef<TIniList> EmptyCopy() const override;
   const std::string& ClassName() const { return Value(); }
   // Position in the parent's object index.
   size_t ObjectIndex() const { return fObjectIndex; }
@@ -173,7 +176,7 @@ class TIniSection : public TIniList {
  public:
   explicit TIniSection(std::string name) : TIniList(std::move(name), std::nullopt) {}
   TIniSection* AsSection() override { return this; }
-  TRef<TIniItem> Copy() const override;
+  TRef<TIniList> EmptyCopy() const override;
 };
 
 // The document: its own children are the lines before the first section

@@ -1,6 +1,7 @@
 #include "project/ini_tree.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <cstring>
 #include <string>
@@ -290,6 +291,52 @@ TEST(IniTree, StreamsOf128MiBAreRefused) {
   auto small = MakeRef<TBottomlessStream>(-1, 5);
   EXPECT_TRUE(file->LoadFromStream(*small));
   EXPECT_EQ(DumpTree(*file), "U aaaaa\n");
+}
+
+}  // namespace
+}  // namespace viv
+
+namespace viv {
+namespace {
+
+TEST(IniTreeCopy, DeepBlocksCopyWithoutRecursion) {
+  // Deep enough to overflow a small stack if copying recursed.
+  constexpr int kDepth = 100000;
+  std::string text = "[S]\n";
+  for (int i = 0; i < kDepth; ++i)
+    text += "object o" + std::to_string(i) + ":C\nk=" + std::to_string(i) + "\n";
+  TIniFile document;
+  document.LoadFromText(text);
+  bool done = false;
+  std::string innermost;
+  // A thread with a small stack shows any recursion.
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 256 * 1024);
+  struct TJob {
+    TIniFile* Document;
+    std::string* Innermost;
+    bool* Done;
+  } job{&document, &innermost, &done};
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(
+                &thread, &attributes,
+                [](void* argument) -> void* {
+                  auto* j = static_cast<TJob*>(argument);
+                  TRef<TIniItem> copy = j->Document->Copy();
+                  auto* file = static_cast<TIniFile*>(copy.Get());
+                  TIniList* list = file->FindSection("S");
+                  while (list && list->FirstObject()) list = list->FirstObject();
+                  *j->Innermost = list ? list->ReadText("k") : "";
+                  *j->Done = true;
+                  return nullptr;
+                },
+                &job),
+            0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  EXPECT_TRUE(done);
+  EXPECT_EQ(innermost, std::to_string(kDepth - 1));
 }
 
 }  // namespace
