@@ -104,6 +104,11 @@ int RunPack(const CLI::App& command, const TPackArgs& args) {
     options.Version = project.ReadText("Main", "VivVersion");
   }
   WritePackage(args.Out, sources, options);
+  if (exe) {
+    // A player with its show appended runs like the player itself.
+    std::error_code ec;
+    fs::permissions(args.Out, fs::status(args.Exe, ec).permissions(), ec);
+  }
   return kExitOk;
 }
 

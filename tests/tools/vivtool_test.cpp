@@ -128,7 +128,11 @@ TEST_F(VivtoolTest, ScrambledEntriesAreStoredXoredWithTheKey) {
 }
 
 TEST_F(VivtoolTest, PlayerPrefixAndMovedPackages) {
+  fs::permissions(P("player"),
+                  fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   ASSERT_EQ(Run({"pack", P("show"), P("exe"), "--exe", P("player"), "--version", "6.0"}).Status, 0);
+  // The player with its show runs like the player.
+  EXPECT_EQ(fs::status(P("exe")).permissions(), fs::status(P("player")).permissions());
   json info = Json({"info", P("exe")});
   EXPECT_EQ(info["version"], "6.0");
   EXPECT_EQ(info["entry_count"], 4);
