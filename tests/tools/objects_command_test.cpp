@@ -13,7 +13,6 @@
 namespace viv {
 namespace {
 
-using test::RunTool;
 using test::TRun;
 
 namespace fs = std::filesystem;
@@ -86,19 +85,8 @@ std::string Bmp4x2() {
   return bmp;
 }
 
-class ObjectsCommandTest : public ::testing::Test {
+class ObjectsCommandTest : public test::TToolTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/viv-objects-tool-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    fFolder = pattern;
-    setenv("VIV_MESSAGE_BOX", "stderr", 1);
-    setenv("TMPDIR", fFolder.c_str(), 1);
-  }
-  void TearDown() override { fs::remove_all(fFolder); }
-
-  std::string P(const std::string& name) const { return fFolder + "/" + name; }
-
   std::string Pack(const std::string& name, const std::string& project) {
     fs::create_directories(P(name + "/Pictures"));
     WriteFileBytes(P(name + "/Project.viv"), project);
@@ -107,10 +95,6 @@ class ObjectsCommandTest : public ::testing::Test {
     EXPECT_EQ(packed.Status, 0) << packed.Err;
     return P(name + ".vxshow");
   }
-
-  TRun Run(std::vector<std::string> args) const { return RunTool(std::move(args), fFolder); }
-
-  std::string fFolder;
 };
 
 void ExpectNumbers(const json& actual, const std::vector<double>& expected, const char* what) {

@@ -13,7 +13,6 @@
 namespace viv {
 namespace {
 
-using test::RunTool;
 using test::TRun;
 
 namespace fs = std::filesystem;
@@ -60,19 +59,12 @@ object TheEffect:AnEffect
 end
 )";
 
-class ShowCommandsTest : public ::testing::Test {
+class ShowCommandsTest : public test::TToolTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/viv-show-tool-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    fFolder = pattern;
-    setenv("VIV_MESSAGE_BOX", "stderr", 1);
-    setenv("TMPDIR", fFolder.c_str(), 1);
+    TToolTest::SetUp();
     Pack("show.vxshow", kProject);
   }
-  void TearDown() override { fs::remove_all(fFolder); }
-
-  std::string P(const std::string& name) const { return fFolder + "/" + name; }
 
   void Pack(const std::string& package, const std::string& project) {
     fs::create_directories(P("src"));
@@ -81,15 +73,11 @@ class ShowCommandsTest : public ::testing::Test {
     ASSERT_EQ(packed.Status, 0) << packed.Err;
   }
 
-  TRun Run(std::vector<std::string> args) const { return RunTool(std::move(args), fFolder); }
-
   json Json(std::vector<std::string> args) const {
     TRun run = Run(std::move(args));
     EXPECT_EQ(run.Status, 0) << run.Err;
     return json::parse(run.Out);
   }
-
-  std::string fFolder;
 };
 
 TEST_F(ShowCommandsTest, Timeline) {

@@ -5,6 +5,10 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -44,5 +48,28 @@ inline TRun RunTool(std::vector<std::string> args, const std::string& scratchFol
   run.Err = ReadFileBytes(errPath);
   return run;
 }
+
+// A scratch folder per test, which is also the temporary folder the tool
+// extracts into; its messages go to standard error.
+class TToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/viv-tool-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    fFolder = pattern;
+    setenv("VIV_MESSAGE_BOX", "stderr", 1);
+    setenv("TMPDIR", fFolder.c_str(), 1);
+  }
+  void TearDown() override { std::filesystem::remove_all(fFolder); }
+
+  std::string P(const std::string& name) const { return fFolder + "/" + name; }
+  void Write(const std::string& name, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(P(name)).parent_path());
+    WriteFileBytes(P(name), bytes);
+  }
+  TRun Run(std::vector<std::string> args) const { return RunTool(std::move(args), fFolder); }
+
+  std::string fFolder;
+};
 
 }  // namespace viv::test

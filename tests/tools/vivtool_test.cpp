@@ -15,18 +15,15 @@
 namespace viv {
 namespace {
 
-using test::RunTool;
 using test::TRun;
 
 namespace fs = std::filesystem;
 using json = nlohmann::ordered_json;
 
-class VivtoolTest : public ::testing::Test {
+class VivtoolTest : public test::TToolTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/viv-tool-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    fFolder = pattern;
+    TToolTest::SetUp();
     // A small project folder: the project, a picture, a nested text.
     Write("show/Project.viv", "\xEF\xBB\xBF[Main]\r\nVivVersion=5.6\r\nopt_scr_width=1280\r\n");
     std::string picture;
@@ -35,21 +32,11 @@ class VivtoolTest : public ::testing::Test {
     Write("show/Text/notes.txt", std::string(1400, 'n'));
     Write("player", std::string(777, 'P'));
   }
-  void TearDown() override { fs::remove_all(fFolder); }
-
-  void Write(const std::string& name, const std::string& bytes) {
-    fs::create_directories(fs::path(P(name)).parent_path());
-    WriteFileBytes(P(name), bytes);
-  }
-  std::string P(const std::string& name) const { return fFolder + "/" + name; }
-  TRun Run(std::vector<std::string> args) { return RunTool(std::move(args), fFolder); }
   json Json(std::vector<std::string> args, int status = 0) {
     TRun run = Run(std::move(args));
     EXPECT_EQ(run.Status, status) << run.Err;
     return json::parse(run.Out);
   }
-
-  std::string fFolder;
 };
 
 struct TFormCase {
