@@ -70,9 +70,13 @@ int FindGroupByName(std::string_view name) {
 }
 
 TAnimValues DefaultAnimValues() {
-  TAnimValues values{};
-  for (const auto& field : kFields) values[static_cast<size_t>(field.Index)] = field.Default;
-  return values;
+  // Evaluation asks for these for every object on every frame.
+  static const TAnimValues kDefaults = [] {
+    TAnimValues values{};
+    for (const auto& field : kFields) values[static_cast<size_t>(field.Index)] = field.Default;
+    return values;
+  }();
+  return kDefaults;
 }
 
 }  // namespace viv

@@ -102,11 +102,11 @@ void TVivObject::Cleanup() {
   // Nothing holds this object any more, so no parent list has it either.
   std::vector<TRef<TVivObject>> children = std::move(fChildren);
   fChildren.clear();
-  for (auto& child : children) child->fParent = nullptr;
+  for (auto& child : children) child->Unparent();
   children.clear();
   if (fProps) fProps->Owner = nullptr;
   fProps = nullptr;
-  fParent = nullptr;
+  Unparent();
   TVivParams::Cleanup();
 }
 
@@ -125,7 +125,7 @@ void TVivObject::RemoveChild(TVivObject& child) {
   auto it = std::find_if(fChildren.begin(), fChildren.end(),
                          [&](const TRef<TVivObject>& c) { return c.Get() == &child; });
   if (it == fChildren.end()) return;
-  child.fParent = nullptr;
+  child.Unparent();
   fChildren.erase(it);
   fChanged = true;
 }
@@ -348,9 +348,13 @@ void TVivObject::Draw(TObjectDrawer& drawer) {
 TVivSlideHost* TVivObject::GetHost() const { return fParent ? fParent->GetHost() : nullptr; }
 
 TVivSlide* TVivObject::GetSlide() const {
-  const TVivObject* root = this;
-  while (root->fParent) root = root->fParent;
-  return dynamic_cast<TVivSlide*>(const_cast<TVivObject*>(root));
+  // An object's tree never changes its root, and geometry asks for it often.
+  if (!fSlide) {
+    const TVivObject* root = this;
+    while (root->fParent) root = root->fParent;
+    fSlide = dynamic_cast<TVivSlide*>(const_cast<TVivObject*>(root));
+  }
+  return fSlide;
 }
 
 // --- interaction

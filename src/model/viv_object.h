@@ -173,6 +173,10 @@ class TVivObject : public TVivParams {
   // Recomputes fSize; the base keeps it as it is.
   virtual void UpdateSize() {}
   void RemoveChild(TVivObject& child);
+  void Unparent() {
+    fParent = nullptr;
+    fSlide = nullptr;
+  }
 
   TVivObject* fParent = nullptr;
   std::vector<TRef<TVivObject>> fChildren;
@@ -200,6 +204,7 @@ class TVivObject : public TVivParams {
   TSizeF fMaxDrawnSize;
   float fMaxWidthRaw = 0, fMaxHeightRaw = 0, fMinDepth = 0;
   bool fDrawnSizeStarted = false;
+  mutable TVivSlide* fSlide = nullptr;  // the root, once found
 };
 
 // The factory chain: (kind, parent, node) -> new object. Links are installed
