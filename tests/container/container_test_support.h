@@ -1,4 +1,4 @@
-// Small helpers shared by the container tests: scratch folders, file bytes and
+// Small helpers shared by the container tests: file bytes and
 // packages assembled byte by byte.
 #pragma once
 
@@ -13,43 +13,11 @@
 
 #include "base/inflate_stream.h"
 #include "base/stream.h"
+#include "support/scratch_folder.h"
 
 namespace viv::test {
 
 namespace fs = std::filesystem;
-
-// A fresh folder under the test temporary directory, removed with everything
-// in it at the end of the test.
-class TScratchFolder {
- public:
-  TScratchFolder() {
-    std::string pattern = ::testing::TempDir() + "viv_container_XXXXXX";
-    EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-    fPath = fs::canonical(pattern).string();
-  }
-  ~TScratchFolder() {
-    std::error_code ec;
-    fs::remove_all(fPath, ec);
-  }
-  TScratchFolder(const TScratchFolder&) = delete;
-  TScratchFolder& operator=(const TScratchFolder&) = delete;
-
-  const std::string& Path() const { return fPath; }
-  std::string operator/(std::string_view relative) const {
-    return fPath + "/" + std::string(relative);
-  }
-
-  // Writes the file, creating its folders; returns its path.
-  std::string Write(std::string_view relative, std::string_view bytes) const {
-    std::string path = *this / relative;
-    fs::create_directories(fs::path(path).parent_path());
-    WriteFileBytes(path, bytes);
-    return path;
-  }
-
- private:
-  std::string fPath;
-};
 
 inline std::string ReadAll(TStream& stream) { return stream.ReadRest(INT64_MAX); }
 

@@ -17,6 +17,7 @@
 #include "image/png_store.h"
 #include "image/qvgf.h"
 #include "image_test_support.h"
+#include "support/scratch_folder.h"
 
 namespace viv {
 namespace {
@@ -212,27 +213,23 @@ TEST_F(Colour, VideoTablesConvertYuvAndAreCachedPerProfile) {
 class ColourSettings : public Colour {
  protected:
   TRef<TVivShowLocator> Show(const std::string& value) {
-    std::string path = fFolder + "/Project.viv";
+    std::string path = fFolder.Path() + "/Project.viv";
     WriteFileBytes(path, "[Main]\r\nColorManagement=" + value + "\r\n");
     return OpenProjectShow(path);
   }
   void SetUp() override {
     Colour::SetUp();
-    char pattern[] = "/tmp/viv-colour-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    fFolder = pattern;
     SetColourLibraryHook([](const TVivShowLocator*) { return true; });
   }
   void TearDown() override {
     SetColourLibraryHook(nullptr);
-    fs::remove_all(fFolder);
     Colour::TearDown();
   }
-  std::string fFolder;
+  test::TScratchFolder fFolder;
 };
 
 TEST_F(ColourSettings, ShowValuesSetTheDisplayProfile) {
-  std::string adobeFile = fFolder + "/adobe.icc";
+  std::string adobeFile = fFolder.Path() + "/adobe.icc";
   WriteFileBytes(adobeFile, BuiltInProfile(kAdobeRgbName)->Icc());
   struct TCase {
     std::string Value;
@@ -245,7 +242,7 @@ TEST_F(ColourSettings, ShowValuesSetTheDisplayProfile) {
       {"AdobeRGB", false, true, "AdobeRGB"},
       {"?", false, true, nullptr},  // the system reports no profile
       {adobeFile, false, true, adobeFile.c_str()},
-      {fFolder + "/missing.icc", false, true, nullptr},
+      {fFolder.Path() + "/missing.icc", false, true, nullptr},
   };
   for (const TCase& c : cases) {
     ResetColourState();
@@ -293,7 +290,7 @@ TEST_F(ColourSettings, StoredTablesStandInForTheEngineInPackages) {
   std::vector<TPackSource> entries = {
       {"Project.viv", "", "[Main]\r\nColorManagement=*\r\n", TPackMethod::Deflated},
       {"ColorSpaceExe_AdobeRGB].QVGFX", "", EncodeQvgf(*stored, "t.bmp"), TPackMethod::Stored}};
-  std::string package = fFolder + "/show.vxshow";
+  std::string package = fFolder.Path() + "/show.vxshow";
   WritePackage(package, entries, {});
   TShowOpenResult opened = OpenPackageShow(package);
   ASSERT_TRUE(opened.Show) << opened.ErrorText;

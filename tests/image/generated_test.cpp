@@ -17,6 +17,7 @@
 #include "image/png_store.h"
 #include "image/shadow.h"
 #include "image_test_support.h"
+#include "support/scratch_folder.h"
 
 extern char** environ;
 
@@ -156,17 +157,10 @@ TEST_F(Generated, MetadataComesFromExifAndIptc) {
 
 class Accessor : public Generated {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/viv-pictures-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    fFolder = pattern;
-  }
-  void TearDown() override { fs::remove_all(fFolder); }
   std::string Write(const std::string& name, const std::string& bytes) {
-    WriteFileBytes(fFolder + "/" + name, bytes);
-    return fFolder + "/" + name;
+    return fFolder.Write(name, bytes);
   }
-  std::string fFolder;
+  test::TScratchFolder fFolder;
 };
 
 TEST_F(Accessor, PicturesOpenTurnedReducedOrAsPlaceholders) {
@@ -174,7 +168,7 @@ TEST_F(Accessor, PicturesOpenTurnedReducedOrAsPlaceholders) {
       Write("a.jpg", test::MakeJpeg(*test::PatternBitmap(64, 32, TPixelFormat::Rgb24)));
   std::string broken = Write("b.jpg", "not a picture at all");
   auto accessor = NewDiskAccessor(
-      fFolder, [](std::string_view name) { return name.ends_with("a.jpg") ? 6 : 1; });
+      fFolder.Path(), [](std::string_view name) { return name.ends_with("a.jpg") ? 6 : 1; });
   TRef<TSharedPicture> turned = accessor->OpenPicture(path);
   ASSERT_NE(turned->Store(), nullptr);
   EXPECT_EQ(turned->Store()->Width(), 32);
@@ -183,7 +177,7 @@ TEST_F(Accessor, PicturesOpenTurnedReducedOrAsPlaceholders) {
   struct TCase {
     std::string Name;
     std::string Missing;
-  } cases[] = {{fFolder + "/missing.jpg", "missing.jpg"}, {broken, "b.jpg"}};
+  } cases[] = {{fFolder.Path() + "/missing.jpg", "missing.jpg"}, {broken, "b.jpg"}};
   for (const TCase& c : cases) {
     TRef<TSharedPicture> placeholder = accessor->OpenPicture(c.Name);
     auto* store = dynamic_cast<TSysBitmapStore*>(placeholder->Store());
@@ -192,7 +186,7 @@ TEST_F(Accessor, PicturesOpenTurnedReducedOrAsPlaceholders) {
     EXPECT_EQ(store->Name(), c.Missing);
   }
 
-  auto reducing = NewDiskAccessor(fFolder);
+  auto reducing = NewDiskAccessor(fFolder.Path());
   reducing->SetReductionLevel(2);
   TRef<TSharedPicture> reduced = reducing->OpenPicture(path);
   ASSERT_NE(reduced->Reduced(), nullptr);
@@ -218,22 +212,22 @@ int RunTool(std::vector<std::string> args, const std::string& out) {
 }
 
 TEST_F(Accessor, VivtoolReportsPicturesTablesAndColours) {
-  std::string out = fFolder + "/out.json";
+  std::string out = fFolder.Path() + "/out.json";
   std::string jpeg =
       Write("p.jpg", test::MakeJpeg(*test::PatternBitmap(1001, 601, TPixelFormat::Rgb24),
                                     test::TJpegOptions::Greyscale()));
-  ASSERT_EQ(RunTool({"image", jpeg, "--level", "1", "--png", fFolder + "/l1.png"}, out), 0);
+  ASSERT_EQ(RunTool({"image", jpeg, "--level", "1", "--png", fFolder.Path() + "/l1.png"}, out), 0);
   EXPECT_EQ(ReadFileBytes(out),
             "{\n  \"loader\": \"jpeg\",\n  \"width\": 1001,\n  \"height\": 601,\n"
             "  \"format\": \"gray8\",\n  \"profile\": null,\n  \"level\": 1,\n"
             "  \"level_width\": 501,\n  \"level_height\": 301\n}\n");
-  TImage written = test::Open(ReadFileBytes(fFolder + "/l1.png"), "l1.png");
+  TImage written = test::Open(ReadFileBytes(fFolder.Path() + "/l1.png"), "l1.png");
   ASSERT_TRUE(written);
   EXPECT_EQ(written.Width(), 501);
   EXPECT_EQ(RunTool({"image", Write("x.jpg", "nothing")}, out), 2);
 
-  ASSERT_EQ(RunTool({"lut", "sRGB", "sRGB", fFolder + "/id.png"}, out), 0);
-  TImage identity = test::Open(ReadFileBytes(fFolder + "/id.png"), "id.png");
+  ASSERT_EQ(RunTool({"lut", "sRGB", "sRGB", fFolder.Path() + "/id.png"}, out), 0);
+  TImage identity = test::Open(ReadFileBytes(fFolder.Path() + "/id.png"), "id.png");
   ASSERT_TRUE(identity);
   TRef<TBitmap> table = identity.Source()->GetMipLevel(0);
   TRef<TBitmap> expected = MakeIdentityTable(TPixelFormat::Rgb24);

@@ -24,6 +24,7 @@
 #include "model/viv_slide.h"
 #include "project/ini_tree.h"
 #include "show/viv_source.h"
+#include "support/scratch_folder.h"
 
 namespace viv::test {
 
@@ -107,37 +108,30 @@ class TTestShow {
   TTestShow() {
     InitObjectModel();
     InstallTestPictures();
-    std::string pattern = ::testing::TempDir() + "viv_model_XXXXXX";
-    EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
-    fFolder = fs::canonical(pattern).string();
   }
   ~TTestShow() {
     // Objects go before the folder their pictures came from.
     fSlides.clear();
     fSource.Reset();
     fHost.Reset();
-    std::error_code ec;
-    fs::remove_all(fFolder, ec);
   }
   TTestShow(const TTestShow&) = delete;
   TTestShow& operator=(const TTestShow&) = delete;
 
   // The absolute path of a file in the folder, written with the bytes.
   std::string Write(std::string_view relative, std::string_view bytes) {
-    std::string path = fFolder + "/" + std::string(relative);
-    fs::create_directories(fs::path(path).parent_path());
-    WriteFileBytes(path, bytes);
-    return path;
+    return fFolder.Write(relative, bytes);
   }
   std::string Picture(std::string_view relative, int32_t width, int32_t height) {
     return Write(relative, TestPictureBytes(width, height));
   }
-  const std::string& Folder() const { return fFolder; }
+  const std::string& Folder() const { return fFolder.Path(); }
 
   // Opens the project as the show's source; "{dir}" in the text stands for the folder.
   TVivSource& Open(std::string text) {
-    for (size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, fFolder);
-    fSource = MakeRef<TVivSource>(NewDiskAccessor(fFolder), ParseProject(text));
+    for (size_t at; (at = text.find("{dir}")) != std::string::npos;)
+      text.replace(at, 5, fFolder.Path());
+    fSource = MakeRef<TVivSource>(NewDiskAccessor(fFolder.Path()), ParseProject(text));
     if (!fHost) {
       std::string buttons =
           fSource->MainSection() ? fSource->MainSection()->ReadText("PathToButtons") : "";
@@ -163,7 +157,7 @@ class TTestShow {
   }
 
  private:
-  std::string fFolder;
+  TScratchFolder fFolder;  // first, so that it goes last
   TRef<TVivSource> fSource;
   TRef<TVivSlideHost> fHost;
   std::vector<TRef<TVivSlide>> fSlides;

@@ -12,6 +12,7 @@
 #include "image/shadow.h"
 #include "model/object_model.h"
 #include "model/slide_host.h"
+#include "support/scratch_folder.h"
 
 namespace viv {
 namespace {
@@ -23,24 +24,17 @@ class PictureProducersTest : public ::testing::Test {
   void SetUp() override {
     InstallImageLibrary();
     InitObjectModel();
-    std::string pattern = ::testing::TempDir() + "viv_producers_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    fFolder = pattern;
     // An opaque 8 x 4 picture: left half white, right half black.
     TBitmap picture(8, 4, TPixelFormat::Rgb24);
     for (int32_t y = 0; y < 4; ++y)
       for (int32_t x = 0; x < 8; ++x)
         for (int c = 0; c < 3; ++c) picture.Row(y)[x * 3 + c] = x < 4 ? 255 : 0;
-    fPicture = fFolder + "/half.png";
+    fPicture = fFolder.Path() + "/half.png";
     WriteFileBytes(fPicture, EncodePng(picture));
-    fHost = MakeRef<TVivSlideHost>(NewDiskAccessor(fFolder), 1920, 1080, "");
+    fHost = MakeRef<TVivSlideHost>(NewDiskAccessor(fFolder.Path()), 1920, 1080, "");
   }
-  void TearDown() override {
-    fHost.Reset();
-    fs::remove_all(fFolder);
-  }
-
-  std::string fFolder, fPicture;
+  test::TScratchFolder fFolder;
+  std::string fPicture;
   TRef<TVivSlideHost> fHost;
 };
 
@@ -55,7 +49,7 @@ TEST_F(PictureProducersTest, MasksTakeTheirAlphaFromTheColour) {
   EXPECT_EQ(alpha(0, 0), 255);
   EXPECT_EQ(alpha(7, 3), 0);
   // A missing file is a placeholder picture, and so is its mask.
-  THostPicture missing = fHost->OpenPicture("Mask: " + fFolder + "/missing.png");
+  THostPicture missing = fHost->OpenPicture("Mask: " + fFolder.Path() + "/missing.png");
   EXPECT_EQ(missing.Width(), kPlaceholderWidth);
   EXPECT_EQ(missing.Height(), kPlaceholderHeight);
 }

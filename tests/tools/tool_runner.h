@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/stream.h"
+#include "support/scratch_folder.h"
 
 extern char** environ;
 
@@ -54,22 +55,15 @@ inline TRun RunTool(std::vector<std::string> args, const std::string& scratchFol
 class TToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/viv-tool-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    fFolder = pattern;
     setenv("VIV_MESSAGE_BOX", "stderr", 1);
-    setenv("TMPDIR", fFolder.c_str(), 1);
+    setenv("TMPDIR", fFolder.Path().c_str(), 1);
   }
-  void TearDown() override { std::filesystem::remove_all(fFolder); }
 
-  std::string P(const std::string& name) const { return fFolder + "/" + name; }
-  void Write(const std::string& name, const std::string& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(P(name)).parent_path());
-    WriteFileBytes(P(name), bytes);
-  }
-  TRun Run(std::vector<std::string> args) const { return RunTool(std::move(args), fFolder); }
+  std::string P(const std::string& name) const { return fFolder.Path() + "/" + name; }
+  void Write(const std::string& name, const std::string& bytes) { fFolder.Write(name, bytes); }
+  TRun Run(std::vector<std::string> args) const { return RunTool(std::move(args), fFolder.Path()); }
 
-  std::string fFolder;
+  TScratchFolder fFolder;
 };
 
 }  // namespace viv::test

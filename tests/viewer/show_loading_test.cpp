@@ -10,6 +10,7 @@
 #include "base/player_path.h"
 #include "base/stream.h"
 #include "container/package_writer.h"
+#include "support/scratch_folder.h"
 #include "viewer/startup.h"
 
 namespace viv {
@@ -29,15 +30,11 @@ const char* kProject =
 class ShowLoadingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/viv-viewer-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    fFolder = pattern;
     setenv("VIV_MESSAGE_BOX", "stderr", 1);
-    setenv("TMPDIR", fFolder.c_str(), 1);
+    setenv("TMPDIR", fFolder.Path().c_str(), 1);
   }
-  void TearDown() override { fs::remove_all(fFolder); }
 
-  std::string Path(const std::string& name) const { return fFolder + "/" + name; }
+  std::string Path(const std::string& name) const { return fFolder.Path() + "/" + name; }
 
   std::string WriteShow(const std::string& name, const char* project = kProject) {
     std::string path = Path(name);
@@ -47,7 +44,7 @@ class ShowLoadingTest : public ::testing::Test {
     return path;
   }
 
-  std::string fFolder;
+  test::TScratchFolder fFolder;
 };
 
 TEST_F(ShowLoadingTest, ResolveShowFileKeepsExecutablesAndOpensBundles) {
