@@ -1,5 +1,8 @@
-// Any bytes as a project text: parsing never fails, the writing parses back to
-// the same writing, and every value reader copes with every value.
+// Any bytes as a project text: parsing keeps its tree within the bound it
+// promises (or refuses the text), the writing parses back to the same writing,
+// and every value reader copes with every value and every line.
+#include <sanitizer/allocator_interface.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,23 +29,39 @@ std::string Write(const TIniFile& file) {
   return stream->TakeData();
 }
 
+// Every value syntax on one text, as a whole and field by field.
+void ReadAsEveryValue(std::string_view text) {
+  (void)ParseInt32(text);
+  (void)ParseInt64(text);
+  (void)ParseReal(text);
+  (void)ParseBool(text);
+  (void)ParseColour(text, 0);
+  (void)Utf8ToUtf16(text);
+  (void)DecodeEscaped(text);
+  (void)EncodeEscaped(text);
+  for (char separator : {',', ';', ' '}) {
+    TCommaList fields(text, separator);
+    for (size_t i = 0; i < fields.Count() && i < 8; ++i) {
+      (void)fields.ReadText(i);
+      (void)fields.ReadInteger(i, 0);
+      (void)fields.ReadReal(i, 0);
+    }
+  }
+}
+
 void ReadEveryValue(const TIniList& list) {
   for (const auto& child : list.Children()) {
+    // Unnamed lines hold their text as the value: read that too.
+    ReadAsEveryValue(child->Value());
     if (!child->HasName()) continue;
     const std::string& name = child->Name();
+    ReadAsEveryValue(name);
     (void)child->ReadInteger(0);
     (void)child->ReadInt64(0);
     (void)child->ReadReal(0);
     (void)child->ReadBool(false);
     (void)child->ReadColour(0);
-    TCommaList fields = child->ReadList();
-    for (size_t i = 0; i < fields.Count() && i < 8; ++i) {
-      (void)fields.ReadInteger(i, 0);
-      (void)fields.ReadReal(i, 0);
-    }
     (void)list.ReadIndex(name, {"repeat", "close", "stop"}, -1);
-    (void)Utf8ToUtf16(child->Value());
-    (void)DecodeEscaped(child->Value());
 
     // Lookups by a child's own name, in any letter case, find that name.
     std::string folded = FoldCase(name);
@@ -76,15 +95,30 @@ void ReadEverything(const TIniFile& file) {
 extern "C" const char* __ubsan_default_options() { return "halt_on_error=1:print_stacktrace=1"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  auto input = MakeRef<TMemoryStream>(std::string(reinterpret_cast<const char*>(data), size));
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  ReadAsEveryValue(bytes);
+  auto input = MakeRef<TMemoryStream>(bytes);
   auto file = MakeRef<TIniFile>();
-  Check(file->LoadFromStream(*input), "a small stream was refused");
+  // What the tree holds once the text is gone stays within its bound, however
+  // the lines are made (blank runs, tiny keys, deep blocks, many sections).
+  const size_t textSize = DecodeProjectBytes(bytes).size();
+  const size_t before = __sanitizer_get_current_allocated_bytes();
+  const bool loaded = file->LoadFromStream(*input);
+  const size_t after = __sanitizer_get_current_allocated_bytes();
+  Check(after < before || after - before <= TIniFile::MaxTreeBytes(textSize),
+        "the tree passed its bound");
+  if (!loaded) {
+    Check(file->Count() == 0 && file->SectionCount() == 0, "a refused text left a tree");
+    return 0;
+  }
   ReadEverything(*file);
 
   const std::string first = Write(*file);
   auto reread = MakeRef<TIniFile>();
   auto written = MakeRef<TMemoryStream>(first);
-  Check(reread->LoadFromStream(*written), "the writing was refused");
+  // The writing drops indentation, so it may be shorter than a text whose
+  // tree was just inside the bound, and then be refused itself.
+  if (!reread->LoadFromStream(*written)) return 0;
   Check(Write(*reread) == first, "writing, parsing and writing again changed the text");
 
   auto unescaped = MakeRef<TIniFile>();

@@ -96,6 +96,39 @@ void Classify(std::string_view body, TIniLine& line) {
   line.Name = TrimRight(body);
 }
 
+// What the new nodes of a parse take, as the allocator hands it out: the node,
+// its slot among the children (vectors grow by doubling), the name-index entry
+// a lookup adds, and text too long for a string's own buffer.
+class TTreeCost {
+ public:
+  explicit TTreeCost(size_t textSize) : fLimit(TIniFile::MaxTreeBytes(textSize)) {}
+
+  // False once the tree passes its bound.
+  bool Add(size_t nodeSize, std::string_view name, std::string_view value, bool named) {
+    fBytes += Chunk(nodeSize) + kChildSlot + (named ? kIndexEntry : 0) + HeapText(name) +
+              HeapText(value);
+    return fBytes <= fLimit;
+  }
+
+ private:
+  static constexpr size_t kChildSlot = 2 * sizeof(TRef<TIniItem>);
+  static constexpr size_t kIndexEntry = 56;  // hash node and bucket
+  static constexpr size_t kInlineText = 15;  // what std::string holds without the heap
+
+  // A heap block with its header, in 16-byte steps.
+  static size_t Chunk(size_t bytes) { return (bytes + 8 + 15) & ~size_t{15}; }
+  static size_t HeapText(std::string_view text) {
+    return text.size() > kInlineText ? Chunk(text.size() + 1) : 0;
+  }
+
+  size_t fBytes = 0;
+  size_t fLimit;
+};
+
+bool IsBlankItem(TIniItem& item) {
+  return !item.HasName() && !item.HasValue() && item.AsList() == nullptr;
+}
+
 }  // namespace
 
 bool NextIniLine(std::string_view text, size_t& pos, TIniLine& line) {
@@ -116,19 +149,28 @@ bool NextIniLine(std::string_view text, size_t& pos, TIniLine& line) {
   return true;
 }
 
-void AppendParsedLines(TIniList& top, std::string_view text) {
+bool AppendParsedLines(TIniList& top, std::string_view text) {
   TIniFile* document = dynamic_cast<TIniFile*>(&top);
   TIniList* current = &top;
   std::vector<TIniList*> blocks;  // open object blocks, innermost last
+  TTreeCost cost(text.size());
   TIniLine line;
   for (size_t pos = 0; NextIniLine(text, pos, line);) {
     TIniList* target = blocks.empty() ? current : blocks.back();
+    bool fits = true;
     switch (line.Kind) {
       case TLineKind::Unnamed:
+        if (!line.HasText && target->Count() > 0 &&
+            IsBlankItem(target->Child(target->Count() - 1))) {
+          ++target->Child(target->Count() - 1).fLineCount;
+          break;
+        }
+        fits = cost.Add(sizeof(TIniItem), {}, line.Name, false);
         target->Append(MakeRef<TIniItem>(
             std::nullopt, line.HasText ? std::optional<std::string>(line.Name) : std::nullopt));
         break;
       case TLineKind::Key:
+        fits = cost.Add(sizeof(TIniItem), line.Name, line.Value, true);
         target->Append(MakeRef<TIniItem>(
             std::string(line.Name),
             line.Value.empty() ? std::nullopt : std::optional<std::string>(line.Value)));
@@ -138,13 +180,18 @@ void AppendParsedLines(TIniList& top, std::string_view text) {
           // Ends the innermost block; the header itself is consumed with it.
           blocks.pop_back();
         } else if (document) {
+          size_t sections = document->SectionCount();
           current = &document->SectionForHeader(line.Name);
+          if (document->SectionCount() != sections)
+            fits = cost.Add(sizeof(TIniSection), line.Name, {}, true);
         } else {
           // A block has no sections: keep the header as a line of its own.
+          fits = cost.Add(sizeof(TIniItem), {}, line.Raw, false);
           target->Append(MakeRef<TIniItem>(std::nullopt, std::string(line.Raw)));
         }
         break;
       case TLineKind::Object: {
+        fits = cost.Add(sizeof(TIniObject) + sizeof(TIniObject*), line.Name, line.Value, true);
         auto object = MakeRef<TIniObject>(std::string(line.Name), std::string(line.Value));
         TIniObject* raw = object.Get();
         target->Append(std::move(object));
@@ -153,13 +200,16 @@ void AppendParsedLines(TIniList& top, std::string_view text) {
       }
       case TLineKind::End:
         if (blocks.empty()) {
+          fits = cost.Add(sizeof(TIniItem), {}, "end", false);
           target->Append(MakeRef<TIniItem>(std::nullopt, std::string("end")));
         } else {
           blocks.pop_back();
         }
         break;
     }
+    if (!fits) return false;
   }
+  return true;
 }
 
 }  // namespace viv

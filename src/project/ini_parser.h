@@ -24,7 +24,9 @@ struct TIniLine {
 bool NextIniLine(std::string_view text, size_t& pos, TIniLine& line);
 
 // Appends the lines of UTF-8 text to top. Object blocks nest without recursion;
-// in a document, section headers switch the current section.
-void AppendParsedLines(TIniList& top, std::string_view text);
+// in a document, section headers switch the current section. Stops with false
+// once the new nodes would take more than TIniFile::MaxTreeBytes of the text;
+// the caller then clears top.
+bool AppendParsedLines(TIniList& top, std::string_view text);
 
 }  // namespace viv

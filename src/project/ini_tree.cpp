@@ -25,7 +25,11 @@ bool TIniItem::IsAncestor(const TIniList& list) const {
   return false;
 }
 
-TRef<TIniItem> TIniItem::Copy() const { return MakeRef<TIniItem>(fName, fValue); }
+TRef<TIniItem> TIniItem::Copy() const {
+  auto copy = MakeRef<TIniItem>(fName, fValue);
+  copy->fLineCount = fLineCount;
+  return copy;
+}
 
 int32_t TIniItem::ReadInteger(int32_t defaultValue) const {
   return ParseInt32(Value()).value_or(defaultValue);
@@ -175,9 +179,11 @@ void TIniList::Assign(const TIniList& other) {
   for (auto& copy : copies) Append(std::move(copy));
 }
 
-void TIniList::AssignText(std::string_view utf8Text) {
+bool TIniList::AssignText(std::string_view utf8Text) {
   Clear();
-  AppendParsedLines(*this, utf8Text);
+  if (AppendParsedLines(*this, utf8Text)) return true;
+  Clear();
+  return false;
 }
 
 TRef<TIniItem> TIniList::Copy() const {
@@ -376,8 +382,7 @@ bool TIniFile::LoadFromStream(TStream& stream) {
   } catch (const TCommonException&) {
     return false;
   }
-  LoadFromText(DecodeProjectBytes(bytes));
-  return true;
+  return LoadFromText(DecodeProjectBytes(bytes));
 }
 
 bool TIniFile::LoadFromFile(const std::string& path) {
@@ -386,12 +391,16 @@ bool TIniFile::LoadFromFile(const std::string& path) {
   return LoadFromStream(*stream);
 }
 
-void TIniFile::LoadFromText(std::string_view utf8Text) {
+bool TIniFile::LoadFromText(std::string_view utf8Text) {
   Clear();
-  AppendParsedLines(*this, utf8Text);
+  if (AppendParsedLines(*this, utf8Text)) return true;
+  Clear();
+  return false;
 }
 
-void TIniFile::LoadFromEscaped(std::string_view escaped) { LoadFromText(DecodeEscaped(escaped)); }
+bool TIniFile::LoadFromEscaped(std::string_view escaped) {
+  return LoadFromText(DecodeEscaped(escaped));
+}
 
 void TIniFile::Write(TIniWriter& writer) const {
   writer.WriteChildren(*this, 0);
@@ -415,7 +424,9 @@ std::string TIniFile::SaveToEscaped() const {
 
 void TIniFile::SaveToStream(TStream& stream, bool byteOrderMark) const {
   if (byteOrderMark) stream.WriteText("\xEF\xBB\xBF");
-  stream.WriteText(SaveToText());
+  TIniWriter writer(false, &stream);
+  Write(writer);
+  writer.Flush();
 }
 
 TIniSection* TIniFile::FindSection(std::string_view name) const {

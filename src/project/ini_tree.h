@@ -36,6 +36,10 @@ class TIniItem : public TRefObject {
   void SetValue(std::string value) { fValue = std::move(value); }
   void ClearValue() { fValue.reset(); }
 
+  // The lines this item stands for in the text: a run of blank lines is held
+  // as one item, so that documents of empty lines stay small.
+  size_t LineCount() const { return fLineCount; }
+
   TIniList* Parent() const { return fParent; }
   size_t Index() const { return fIndex; }
   bool IsNamed(std::string_view name) const;
@@ -62,10 +66,12 @@ class TIniItem : public TRefObject {
  private:
   friend class TIniList;
   friend class TIniFile;
+  friend bool AppendParsedLines(TIniList& top, std::string_view text);
   std::optional<std::string> fName;
   std::optional<std::string> fValue;
   TIniList* fParent = nullptr;
   size_t fIndex = 0;
+  size_t fLineCount = 1;
 };
 
 enum class TIniClass { Any, Section, Object, Plain };
@@ -95,8 +101,9 @@ class TIniList : public TIniItem {
   virtual void Clear();
   // Replaces the children by copies of other's.
   void Assign(const TIniList& other);
-  // Replaces the children by the lines of text, parsed as a block.
-  void AssignText(std::string_view utf8Text);
+  // Replaces the children by the lines of text, parsed as a block. False (and
+  // no children) when the tree would pass the document memory bound.
+  bool AssignText(std::string_view utf8Text);
 
   // The named child with that name (later one wins); an empty name finds nothing.
   TIniItem* FindItem(std::string_view name, TIniClass kind = TIniClass::Any) const;
@@ -135,7 +142,7 @@ class TIniList : public TIniItem {
 
  private:
   friend class TIniFile;
-  friend void AppendParsedLines(TIniList& top, std::string_view text);
+  friend bool AppendParsedLines(TIniList& top, std::string_view text);
 
   struct TFoldHash {
     size_t operator()(std::string_view s) const;
@@ -184,17 +191,26 @@ class TIniSection : public TIniList {
 class TIniFile : public TIniSection {
  public:
   static constexpr int64_t kMaxTextSize = 134217728;  // 128 MiB and more are refused
+  // A parsed tree may take this many bytes per byte of text, plus a small
+  // allowance; a text whose tree would take more is refused like an
+  // unreadable one (a few KB of packed blank lines must not become gigabytes).
+  static constexpr size_t kTreeBytesPerTextByte = 32;
+  static constexpr size_t kTreeAllowance = 64 * 1024;
+  static size_t MaxTreeBytes(size_t textSize) {
+    return kTreeBytesPerTextByte * textSize + kTreeAllowance;
+  }
 
   TIniFile() : TIniSection(std::string()) {}
   TRef<TIniItem> Copy() const override;
 
   // Reads the whole stream (byte-order mark rules) and parses it. False when
-  // the stream cannot be read or is too large; the document is then empty.
+  // the stream cannot be read or the text or its tree is too large; the
+  // document is then empty.
   bool LoadFromStream(TStream& stream);
   bool LoadFromFile(const std::string& path);
-  // Parses text that is already UTF-8.
-  void LoadFromText(std::string_view utf8Text);
-  void LoadFromEscaped(std::string_view escaped);
+  // Parses text that is already UTF-8; false (and empty) past the tree bound.
+  bool LoadFromText(std::string_view utf8Text);
+  bool LoadFromEscaped(std::string_view escaped);
   void SaveToStream(TStream& stream, bool byteOrderMark = true) const;
   std::string SaveToText() const;
   std::string SaveToEscaped() const;
@@ -228,7 +244,7 @@ class TIniFile : public TIniSection {
   void Cleanup() override;
 
  private:
-  friend void AppendParsedLines(TIniList& top, std::string_view text);
+  friend bool AppendParsedLines(TIniList& top, std::string_view text);
   // Section headers continue an earlier section of the same name.
   TIniSection& SectionForHeader(std::string_view name);
 

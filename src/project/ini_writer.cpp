@@ -2,12 +2,15 @@
 
 #include <vector>
 
+#include "base/stream.h"
 #include "project/ini_tree.h"
 
 namespace viv {
 namespace {
 
 constexpr size_t kIndentStep = 2;
+// Text held before it goes to the sink.
+constexpr size_t kSinkPiece = 64 * 1024;
 
 std::string ObjectHeader(const TIniObject& object) {
   const std::string& name = object.Name();
@@ -20,27 +23,48 @@ std::string ObjectHeader(const TIniObject& object) {
   return header;
 }
 
-std::string ItemLine(const TIniItem& item) {
-  if (!item.HasName()) return item.Value();
-  return item.Name() + "=" + item.Value();
-}
-
 }  // namespace
 
-void TIniWriter::Line(size_t indent, std::string_view text) {
-  if (!text.empty()) fOut.append(indent, ' ');
+void TIniWriter::Flush() {
+  if (!fSink || fOut.empty()) return;
+  fSink->WriteText(fOut);
+  fOut.clear();
+}
+
+void TIniWriter::Append(std::string_view text) {
   if (!fEscaped) {
     fOut.append(text);
-    fOut.append("\r\n");
-    return;
+  } else {
+    for (char c : text) {
+      if (c == '\\')
+        fOut += "\\\\";
+      else
+        fOut += c;
+    }
   }
-  for (char c : text) {
-    if (c == '\\')
-      fOut += "\\\\";
-    else
-      fOut += c;
+  if (fOut.size() >= kSinkPiece) Flush();
+}
+
+void TIniWriter::AppendIndent(size_t indent) {
+  // Deep blocks indent by more than a piece: written out as it grows.
+  while (indent > 0) {
+    size_t now = std::min(indent, kSinkPiece);
+    fOut.append(now, ' ');
+    indent -= now;
+    if (fOut.size() >= kSinkPiece) Flush();
   }
-  fOut.append("\\n");
+}
+
+void TIniWriter::EndLine() {
+  // The line end of the escaped form is itself an escape, not text to escape.
+  fOut.append(fEscaped ? "\\n" : "\r\n");
+  if (fOut.size() >= kSinkPiece) Flush();
+}
+
+void TIniWriter::Line(size_t indent, std::string_view text) {
+  if (!text.empty()) AppendIndent(indent);
+  Append(text);
+  EndLine();
 }
 
 void TIniWriter::WriteChildren(const TIniList& list, size_t indent) {
@@ -64,8 +88,15 @@ void TIniWriter::WriteChildren(const TIniList& list, size_t indent) {
     if (TIniObject* object = child.AsObject()) {
       Line(childIndent, ObjectHeader(*object));
       stack.push_back({object, 0, childIndent + kIndentStep});
+    } else if (!child.HasName()) {
+      // A run of blank lines is one item.
+      for (size_t i = 0; i < child.LineCount(); ++i) Line(childIndent, child.Value());
     } else {
-      Line(childIndent, ItemLine(child));
+      AppendIndent(childIndent);
+      Append(child.Name());
+      Append("=");
+      Append(child.Value());
+      EndLine();
     }
   }
 }

@@ -110,12 +110,16 @@ std::optional<double> ParseReal(std::string_view text) {
     size_t firstDigit = number.find_first_of("123456789");
     int64_t lead = firstDigit < dot ? static_cast<int64_t>(dot - firstDigit)
                                     : -static_cast<int64_t>(firstDigit - dot - 1);
-    std::string_view exponentText = std::string_view(number).substr(mantissaEnd + 1);
-    // A exponent too long for 64 bits is decided by its sign alone; clamped,
-    // it cannot overflow when the mantissa's lead is added.
-    int64_t exponent = std::clamp(
-        ParseInt64(exponentText).value_or(exponentText.starts_with('-') ? INT64_MIN : INT64_MAX),
-        INT64_MIN / 2, INT64_MAX / 2);
+    // No exponent written means 10^0; an exponent too long for 64 bits is
+    // decided by its sign alone. Clamped, it cannot overflow when the
+    // mantissa's lead is added.
+    int64_t exponent = 0;
+    if (e != std::string::npos) {
+      std::string_view exponentText = std::string_view(number).substr(e + 1);
+      exponent = std::clamp(
+          ParseInt64(exponentText).value_or(exponentText.starts_with('-') ? INT64_MIN : INT64_MAX),
+          INT64_MIN / 2, INT64_MAX / 2);
+    }
     if (lead + exponent > 0) return std::nullopt;
     value = 0;
   } else if (ec != std::errc()) {

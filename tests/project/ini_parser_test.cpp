@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/stream.h"
 #include "tree_dump.h"
 
 namespace viv {
@@ -12,6 +13,13 @@ namespace {
 
 using test::DumpTree;
 using test::ParseText;
+
+std::string Repeat(std::string_view line, size_t count) {
+  std::string out;
+  out.reserve(line.size() * count);
+  for (size_t i = 0; i < count; ++i) out += line;
+  return out;
+}
 
 TEST(IniLine, EveryLineKind) {
   struct TCase {
@@ -134,6 +142,61 @@ TEST(IniParse, BuildsTheTree) {
     SCOPED_TRACE(c.Text);
     EXPECT_EQ(DumpTree(*ParseText(c.Text)), c.Tree);
   }
+}
+
+TEST(IniParse, RunsOfBlankLinesAreOneItemAndWrittenBack) {
+  struct TCase {
+    std::string Text, Tree, Written;
+  };
+  const TCase kCases[] = {
+      // Whitespace-only lines are blank too; a comment or key ends the run.
+      {"a=1\n\n\r\n \n\t\nb=2\n\n", "K a=1\nU*4\nK b=2\nU\n", "a=1\r\n\r\n\r\n\r\n\r\nb=2\r\n\r\n"},
+      {"[s]\n\n\n;c\n\nobject o\n\n\nend\n", "[s]\n  U*2\n  U ;c\n  U\n  O o|\n    U*2\n",
+       "[s]\r\n\r\n\r\n;c\r\n\r\nobject o\r\n\r\n\r\nend\r\n"},
+  };
+  for (const TCase& c : kCases) {
+    SCOPED_TRACE(testing::PrintToString(c.Text));
+    auto file = ParseText(c.Text);
+    EXPECT_EQ(DumpTree(*file), c.Tree);
+    EXPECT_EQ(file->SaveToText(), c.Written);
+    // A copy keeps the runs.
+    TRef<TIniItem> copy = file->Copy();
+    EXPECT_EQ(static_cast<TIniFile&>(*copy).SaveToText(), c.Written);
+  }
+
+  // Millions of line breaks cost one node.
+  constexpr size_t kLines = size_t{1} << 22;
+  auto blank = ParseText(std::string(kLines, '\n'));
+  ASSERT_EQ(blank->Count(), 1u);
+  EXPECT_EQ(blank->Child(0).LineCount(), kLines);
+  std::string written = blank->SaveToText();
+  EXPECT_EQ(written.size(), 2 * kLines);
+  EXPECT_EQ(written.find_first_not_of("\r\n"), std::string::npos);
+}
+
+TEST(IniParse, TreesPastTheirBoundAreRefused) {
+  // Each "[]" makes a section of its own and each "a=1" a node much larger
+  // than its four bytes: past a small multiple of the text, nothing is kept.
+  const std::string kTooLarge[] = {Repeat("[]\n", 40000), "[s]\n" + Repeat("a=1\n", 100000),
+                                   Repeat("x\n", 100000)};
+  for (const std::string& text : kTooLarge) {
+    SCOPED_TRACE(text.substr(0, 8));
+    auto file = ParseText("[keep]\nk=1\n");
+    EXPECT_FALSE(file->LoadFromText(text));
+    EXPECT_EQ(file->Count(), 0u);
+    EXPECT_EQ(file->SectionCount(), 0u);
+    auto stream = MakeRef<TMemoryStream>("\xEF\xBB\xBF" + text);
+    EXPECT_FALSE(file->LoadFromStream(*stream));
+    auto block = MakeRef<TIniObject>("o", "C");
+    EXPECT_FALSE(block->AssignText(text));
+    EXPECT_EQ(block->Count(), 0u);
+  }
+  // The same lines in a small text fit the allowance, and long keys of a real
+  // show stay far inside the bound.
+  EXPECT_TRUE(ParseText("[keep]\n")->LoadFromText(Repeat("a=1\n", 100)));
+  EXPECT_TRUE(ParseText("")->LoadFromText(
+      "[Main]\r\n" +
+      Repeat("  object k:KeyPoint\r\n    Time=100\r\n    PosX=0.5\r\n  end\r\n", 20000)));
 }
 
 TEST(IniParse, AssignTextKeepsHeadersAsLinesOfTheBlock) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -166,6 +167,38 @@ TEST(IniWriter, DeepNestingNeedsNoStack) {
             std::string::npos);
   EXPECT_TRUE(written.ends_with("  end\r\nend\r\n"));
   EXPECT_TRUE(rewritten == written);
+}
+
+// Counts what is written and remembers the largest single write.
+class TCountingStream : public TStream {
+ public:
+  size_t Read(void*, size_t) override { return 0; }
+  size_t Write(const void*, size_t count) override {
+    Total += count;
+    Largest = std::max(Largest, count);
+    return count;
+  }
+  int64_t Seek(int64_t, TSeekOrigin) override { return static_cast<int64_t>(Total); }
+  size_t Total = 0, Largest = 0;
+};
+
+TEST(IniWriter, StreamsAreWrittenInPiecesAsTheTreeIsWalked) {
+  // 3000 nested blocks indent to 6000 spaces: about 18 MB of text that must
+  // never be held whole.
+  constexpr size_t kDepth = 3000;
+  std::string text = "[s]\n";
+  for (size_t i = 0; i < kDepth; ++i) text += "object o:C\n";
+  auto file = ParseText(text);
+  auto stream = MakeRef<TCountingStream>();
+  file->SaveToStream(*stream, true);
+  // Byte-order mark, "[s]" and per level i (0-based) "object o:C" and "end",
+  // each with 2 * i spaces and CR LF.
+  size_t expected = 3 + 5;
+  for (size_t i = 0; i < kDepth; ++i) expected += 2 * (2 * i) + 12 + 5;
+  EXPECT_EQ(stream->Total, expected);
+  EXPECT_LE(stream->Largest, size_t{128 * 1024});
+  // The same text as the string writer's.
+  EXPECT_EQ(stream->Total, 3 + file->SaveToText().size());
 }
 
 }  // namespace

@@ -10,7 +10,8 @@
 namespace viv::test {
 
 // One line per node, two spaces per level: "[section]", "K name=value" ("K name"
-// when the value is absent), "U text" ("U" for a blank line), "O name|class".
+// when the value is absent), "U text" ("U" for a blank line, "U*n" for a run of
+// n blank lines), "O name|class".
 // A child whose parent link or index is wrong is marked "!link". Iterative, so
 // that deep trees can be dumped.
 inline void DumpList(std::string& out, const TIniList& top, size_t depth) {
@@ -36,7 +37,8 @@ inline void DumpList(std::string& out, const TIniList& top, size_t depth) {
     } else if (child.HasName()) {
       out += "K " + child.Name() + (child.HasValue() ? "=" + child.Value() : "") + "\n";
     } else {
-      out += child.HasValue() ? "U " + child.Value() + "\n" : "U\n";
+      std::string run = child.LineCount() > 1 ? "*" + std::to_string(child.LineCount()) : "";
+      out += child.HasValue() ? "U " + child.Value() + run + "\n" : "U" + run + "\n";
     }
   }
 }

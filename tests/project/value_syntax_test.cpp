@@ -110,6 +110,13 @@ TEST(ValueSyntax, Real) {
       {"1e-99999999999999999999", 0.0},
       {"1e9223372036854775807", std::nullopt},  // the exponent's own limits
       {"0.01e-9223372036854775808", 0.0},
+      // Without an exponent the digits alone decide: too many integer digits
+      // are too large, a long run of zeros after the point is zero.
+      {"1" + std::string(400, '0'), std::nullopt},
+      {"-1" + std::string(400, '0') + ".5", std::nullopt},
+      {"0." + std::string(400, '0') + "1", 0.0},
+      {"." + std::string(400, '0') + "1", 0.0},
+      {"0" + std::string(400, '0') + ".25", 0.25},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.Text);
