@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/clamped_numbers.h"
 #include "base/text.h"
 #include "model/text_macros.h"
 #include "model/viv_slide.h"
@@ -73,7 +74,7 @@ int32_t AnimationFrame(const TImageAnimationParams& animation, double time) {
   int32_t repeats = animation.RepeatCount;
   if (cycle <= 0) return repeats > 0 ? frames - 1 : 0;  // frames of no length never end
   // Whole passes before the one that holds x are skipped at once.
-  int64_t passesBefore = x > 0 ? static_cast<int64_t>(std::ceil(x / cycle)) - 1 : 0;
+  int64_t passesBefore = x > 0 ? ClampToInt64(std::ceil(x / cycle)) - 1 : 0;
   if (repeats > 0 && passesBefore >= repeats) return frames - 1;
   x -= static_cast<double>(passesBefore) * cycle;
   int64_t pass = passesBefore + 1;

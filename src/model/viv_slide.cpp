@@ -5,6 +5,7 @@
 #include <numbers>
 #include <set>
 
+#include "base/clamped_numbers.h"
 #include "base/text.h"
 #include "model/viv_image.h"
 #include "show/viv_source.h"
@@ -120,9 +121,10 @@ void TVivSlide::Load(const TVivSource& source, bool keepCopies) {
   TSlideInfo info = timeline.SlideInfo(fNumber);
   fInEffect = info.InEffectTime;
   fOutEffect = info.OutEffectTime;
-  TNodeTiming actual{
-      static_cast<int32_t>(RoundTime(fNextStartTime - fStartTime) + RoundTime(fOutEffect)),
-      static_cast<int32_t>(RoundTime(fInEffect)), static_cast<int32_t>(RoundTime(fOutEffect))};
+  TNodeTiming actual{ClampToInt<int32_t>(SaturatingAdd(RoundTime(fNextStartTime - fStartTime),
+                                                       RoundTime(fOutEffect))),
+                     ClampToInt<int32_t>(RoundTime(fInEffect)),
+                     ClampToInt<int32_t>(RoundTime(fOutEffect))};
   TKeyframeScaling scaling = timeline.KeyframeScaling(fNumber);
   fBackground = ReadSlideBackground(section, main);
   // The second colour is converted on its own only where it is used.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/clamped_numbers.h"
 #include "base/log.h"
 #include "base/text.h"
 #include "show/effect_catalogue.h"
@@ -33,7 +34,7 @@ int32_t ClampIndex(int64_t index) {
 
 }  // namespace
 
-int64_t RoundTime(double time) { return static_cast<int64_t>(std::nearbyint(time)); }
+int64_t RoundTime(double time) { return ClampToInt64(std::nearbyint(time)); }
 
 TSlideTimeline::TSlideTimeline(TIniFile& project, const TVIVEffectManager& effects,
                                TRepeatMode repeatMode)
@@ -196,26 +197,38 @@ int64_t TSlideTimeline::SlidePosition(int64_t index) const {
   TSlideInfo info = SlideInfo(index);
   int64_t position = RoundTime(info.StartTime);
   bool endOfShow = !Repeats() && index == SlideCount();
-  if (info.InEffectTime == 0 && !endOfShow) position += 1;
+  if (info.InEffectTime == 0 && !endOfShow) position = SaturatingAdd(position, 1);
   return position;
 }
 
 int64_t TSlideTimeline::NextSlidePosition(double time, bool skipTransition) const {
   RequireSlides();
   int64_t last = LastIndex();
-  int64_t i = std::min<int64_t>(FindSlideAtTime(time), last);
-  TSlideInfo info;
-  int64_t c;
-  do {
-    ++i;
-    GetSlideInfo(i, info);
-    c = RoundTime(info.StartTime);
-  } while (c <= time && i < last);
+  // The first slide after the one shown whose rounded start lies past the
+  // time, but never beyond the last index. Starts never decrease with the
+  // index (repetitions add the show's length), so the search halves its range
+  // instead of stepping through up to 2^31 repetitions of a show whose slides
+  // all have zero length.
+  int64_t first = std::min<int64_t>(FindSlideAtTime(time), last) + 1;
+  int64_t i = first;
+  if (first < last) {
+    int64_t low = first, high = last;  // the answer lies in [low, high]
+    while (low < high) {
+      int64_t middle = low + (high - low) / 2;
+      if (RoundTime(SlideInfo(middle).StartTime) > time)
+        high = middle;
+      else
+        low = middle + 1;
+    }
+    i = low;
+  }
+  TSlideInfo info = SlideInfo(i);
+  int64_t c = RoundTime(info.StartTime);
   bool endOfShow = !Repeats() && i == SlideCount();
   // The end of a show that does not repeat has no transition to skip.
   if (endOfShow) return c;
-  if (info.InEffectTime == 0) return c + 1;
-  return skipTransition ? c + RoundTime(info.InEffectTime) : c;
+  if (info.InEffectTime == 0) return SaturatingAdd(c, 1);
+  return skipTransition ? SaturatingAdd(c, RoundTime(info.InEffectTime)) : c;
 }
 
 int64_t TSlideTimeline::PreviousSlidePosition(double time) const {
@@ -298,7 +311,8 @@ void TSlideTimeline::FindNextAction(double time, TScheduleMarks& marks) const {
 TKeyframeScaling TSlideTimeline::KeyframeScaling(int32_t index) const {
   TSlideInfo info = SlideInfo(index);
   TKeyframeScaling scaling;
-  scaling.Length = RoundTime(info.EndTime - info.StartTime) + RoundTime(info.OutEffectTime);
+  scaling.Length =
+      SaturatingAdd(RoundTime(info.EndTime - info.StartTime), RoundTime(info.OutEffectTime));
   scaling.InEffect = RoundTime(info.InEffectTime);
   scaling.OutEffect = RoundTime(info.OutEffectTime);
   TIniSection* section = SlideSection(index);

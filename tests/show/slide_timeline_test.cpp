@@ -325,6 +325,17 @@ TEST_F(ShowTest, ShowsOfZeroLengthSlides) {
   EXPECT_EQ(fresh.ActionIndex, 2);
   EXPECT_EQ(fresh.ActionTime, 1);
   EXPECT_EQ(fresh.ActionFile, "go.sh");
+  // Every repetition starts at 0 too: the next slide is the last index, inside
+  // it by the millisecond of a cut, whatever the time (found without stepping
+  // through the 2^31 repetitions).
+  for (double time : {-5.0, 0.0, 5.0, 1e300}) {
+    SCOPED_TRACE(time);
+    EXPECT_EQ(t.NextSlidePosition(time, false), 1);
+    EXPECT_EQ(t.NextSlidePosition(time, true), 1);
+  }
+  auto closing = SourceOf(
+      "[Main]\nopt_repeat=close\n[Times]\nopt_slidescount=2\n[Slide1]\nPers_EndAction=pause\n");
+  EXPECT_EQ(closing->Timeline().NextSlidePosition(5, false), 0);  // the end of the show
 }
 
 TEST_F(ShowTest, EndActionsAndProgramsToRun) {
@@ -554,7 +565,8 @@ TEST_F(ShowTest, NextProgramToRun) {
   };
   const TCase cases[] = {
       {"repeat", 0, 1, 3001, "notes.txt"},  // slide 0's "true" is not "1"
-      {"repeat", 3000.5, 1, 3001, "notes.txt"},   {"repeat", 9500, 6, 15001, "notes.txt"},
+      {"repeat", 3000.5, 1, 3001, "notes.txt"},
+      {"repeat", 9500, 6, 15001, "notes.txt"},
       {"repeat", 3001, 2147483646, kMaxTime, ""},  // slides 1 to 5 only
       {"close", 0, 1, 3001, "notes.txt"},
       // A show that closes has no repetition whose programs could run.
@@ -647,6 +659,12 @@ TEST(RoundTimeTest, RoundsToNearestWithTiesToEven) {
       {-7.2, -7},
       {12000.75, 12001},
       {1e12 + 1.5, 1000000000002},
+      // Times beyond 64 bits stop at its ends.
+      {9223372036854775807.0, INT64_MAX},
+      {kMaxTime, INT64_MAX},
+      {1e300, INT64_MAX},
+      {-9223372036854775808.0, INT64_MIN},
+      {-1e300, INT64_MIN},
   };
   for (auto [time, rounded] : cases) EXPECT_EQ(RoundTime(time), rounded) << time;
 }

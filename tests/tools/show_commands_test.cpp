@@ -142,6 +142,16 @@ TEST_F(ShowCommandsTest, SlideInfo) {
         {"out", 0},
         {"visible_end", -1073741823.0},
         {"position", 1}}},
+      // The largest index: slide 1 of repetition 3074457345618258602, whose
+      // start lies beyond 64 bits of milliseconds, so the position stops there.
+      {"9223372036854775807",
+       {{"loop", 2147483647},
+        {"start", 3.6893488147419103e+22},
+        {"end", 3.6893488147419103e+22},
+        {"in", 1500},
+        {"out", 1000},
+        {"visible_end", 3.6893488147419103e+22},
+        {"position", 9223372036854775807}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Index);
