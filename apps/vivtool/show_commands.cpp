@@ -104,9 +104,7 @@ int64_t EnabledVariants(const TEffectProp& entry) {
     auto effect = BuildEffect(entry, EffectTypeOf(builtin));
     return effect ? effect->VariantCount : 0;
   }
-  int64_t count = 0;
-  for (int64_t v = 0; v < entry.VariantCount(); ++v) count += entry.VariantEnabled(v) ? 1 : 0;
-  return count;
+  return entry.EnabledVariantCount();
 }
 
 TJson FilterJson(const TVivEffect& effect, const TVivSource& source) {

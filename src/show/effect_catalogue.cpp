@@ -1,6 +1,8 @@
 #include "show/effect_catalogue.h"
 
 #include <algorithm>
+#include <map>
+#include <optional>
 
 #include "base/text.h"
 
@@ -113,12 +115,24 @@ std::vector<std::string> TEffectProp::OptionNames() const {
   return names;
 }
 
+std::vector<std::string_view> TEffectProp::OptionStrings() const {
+  std::vector<std::string_view> options;
+  for (const auto& name : OptionNames()) {
+    const TIniItem* item = FindKey(name);
+    options.push_back(item ? std::string_view(item->Value()) : std::string_view());
+  }
+  return options;
+}
+
 TOptionState TEffectProp::State() const {
-  auto names = OptionNames();
-  if (names.empty()) names.emplace_back(kCheckedOption);
+  std::vector<std::string_view> options = OptionStrings();
+  if (options.empty()) {
+    const TIniItem* checked = FindKey(kCheckedOption);
+    options.push_back(checked ? std::string_view(checked->Value()) : std::string_view());
+  }
   bool allFull = true;
-  for (const auto& name : names) {
-    TOptionState state = OptionStringState(ReadText(name));
+  for (std::string_view option : options) {
+    TOptionState state = OptionStringState(option);
     if (state == TOptionState::Off) return TOptionState::Off;
     if (state != TOptionState::FullyOn) allFull = false;
   }
@@ -134,50 +148,105 @@ TBuiltinEffect TEffectProp::Builtin() const {
   return BuiltinByName(fBlock->ClassName());
 }
 
-int64_t TEffectProp::VariantCount() const {
-  int64_t count = 1;
-  for (const auto& name : OptionNames()) {
-    count *= static_cast<int64_t>(ReadText(name).size());
+namespace {
+
+// The product of the counts, stopping at the largest 64-bit number.
+int64_t SaturatingProduct(const std::vector<int64_t>& counts) {
+  int64_t product = 1;
+  for (int64_t count : counts) {
     if (count == 0) return 0;
-    // Authored entries have a handful of variants; a project claiming more is
-    // not walked beyond this.
-    if (count > kMaxVariants) return kMaxVariants;
+    if (__builtin_mul_overflow(product, count, &product)) product = INT64_MAX;
   }
-  return count;
+  return product;
 }
 
-bool TEffectProp::VariantEnabled(int64_t variant) const {
-  auto names = OptionNames();
-  if (names.empty()) return variant == 0 && Enabled();
-  for (size_t i = names.size(); i-- > 0;) {
-    std::string option = ReadText(names[i]);
-    if (option.empty()) return false;
-    int64_t length = static_cast<int64_t>(option.size());
-    if (option[static_cast<size_t>(variant % length)] != '1') return false;
+// One character position per option for a variant number, from the last
+// option to the first; none when an option is empty.
+std::optional<std::vector<size_t>> VariantDigits(int64_t variant,
+                                                 const std::vector<std::string_view>& options) {
+  std::vector<size_t> digits(options.size());
+  for (size_t i = options.size(); i-- > 0;) {
+    auto length = static_cast<int64_t>(options[i].size());
+    if (length == 0) return std::nullopt;
+    digits[i] = static_cast<size_t>(variant % length);
     variant /= length;
   }
-  return true;
+  return digits;
 }
 
-std::string TEffectProp::VariantKey(int64_t variant) const {
-  auto names = OptionNames();
-  if (names.empty()) return "slide_1";
-  std::vector<std::string> parts(names.size());
-  for (size_t i = names.size(); i-- > 0;) {
-    size_t length = ReadText(names[i]).size();
-    if (length == 0) return {};
-    std::string oneHot(length, '0');
-    oneHot[static_cast<size_t>(variant % static_cast<int64_t>(length))] = '1';
-    variant /= static_cast<int64_t>(length);
-    parts[i] = std::move(oneHot);
-  }
+std::string KeyOfDigits(const std::vector<size_t>& digits,
+                        const std::vector<std::string_view>& options) {
   std::string key = "slide";
-  for (const auto& part : parts) key += "_" + part;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    key += '_';
+    size_t at = key.size();
+    key.append(options[i].size(), '0');
+    key[at + digits[i]] = '1';
+  }
   return key;
 }
 
-TIniSection* TEffectProp::VariantSection(int64_t variant) const {
-  std::string key = VariantKey(variant);
+bool DigitsEnabled(const std::vector<size_t>& digits,
+                   const std::vector<std::string_view>& options) {
+  for (size_t i = 0; i < digits.size(); ++i)
+    if (options[i][digits[i]] != '1') return false;
+  return true;
+}
+
+// The digits a variant key stands for: "slide" and, per option, "_" and a
+// one-hot part of the option's length. None for any other name.
+std::optional<std::vector<size_t>> DigitsOfKey(std::string_view key,
+                                               const std::vector<std::string_view>& options) {
+  constexpr std::string_view kPrefix = "slide";
+  if (key.size() < kPrefix.size() || !SameText(key.substr(0, kPrefix.size()), kPrefix))
+    return std::nullopt;
+  key.remove_prefix(kPrefix.size());
+  std::vector<size_t> digits;
+  for (std::string_view option : options) {
+    if (key.size() < option.size() + 1 || key[0] != '_') return std::nullopt;
+    std::string_view part = key.substr(1, option.size());
+    auto ones = std::count(part.begin(), part.end(), '1');
+    auto zeros = std::count(part.begin(), part.end(), '0');
+    if (ones != 1 || zeros + 1 != static_cast<std::ptrdiff_t>(part.size())) return std::nullopt;
+    digits.push_back(part.find('1'));
+    key.remove_prefix(option.size() + 1);
+  }
+  if (!key.empty()) return std::nullopt;
+  return digits;
+}
+
+}  // namespace
+
+int64_t TEffectProp::VariantCount() const {
+  std::vector<int64_t> lengths;
+  for (std::string_view option : OptionStrings())
+    lengths.push_back(static_cast<int64_t>(option.size()));
+  return SaturatingProduct(lengths);
+}
+
+int64_t TEffectProp::EnabledVariantCount() const {
+  if (OptionNames().empty()) return Enabled() ? 1 : 0;
+  std::vector<int64_t> ones;
+  for (std::string_view option : OptionStrings())
+    ones.push_back(static_cast<int64_t>(std::count(option.begin(), option.end(), '1')));
+  return SaturatingProduct(ones);
+}
+
+bool TEffectProp::VariantEnabled(int64_t variant) const {
+  std::vector<std::string_view> options = OptionStrings();
+  if (options.empty()) return variant == 0 && Enabled();
+  auto digits = VariantDigits(variant, options);
+  return digits && DigitsEnabled(*digits, options);
+}
+
+std::string TEffectProp::VariantKey(int64_t variant) const {
+  std::vector<std::string_view> options = OptionStrings();
+  if (options.empty()) return "slide_1";
+  auto digits = VariantDigits(variant, options);
+  return digits ? KeyOfDigits(*digits, options) : std::string();
+}
+
+TIniSection* TEffectProp::SectionOfKey(const std::string& key) const {
   if (key.empty()) return nullptr;
   const TIniItem* item = FindKey(key);
   std::string value = item ? item->ReadText() : std::string();
@@ -186,6 +255,41 @@ TIniSection* TEffectProp::VariantSection(int64_t variant) const {
   if (!item && OptionNames().empty()) value = fSlideReference ? fRefName : fBlock->Name();
   if (value.empty()) return nullptr;
   return fManager.Project().FindSection("effect_" + value);
+}
+
+TIniSection* TEffectProp::VariantSection(int64_t variant) const {
+  return SectionOfKey(VariantKey(variant));
+}
+
+TIniSection* TEffectProp::FirstEnabledSection() const {
+  std::vector<std::string_view> options = OptionStrings();
+  if (options.empty()) return Enabled() ? SectionOfKey("slide_1") : nullptr;
+  // The first option counts slowest: the first "1" of each is the first variant.
+  std::vector<size_t> digits;
+  for (std::string_view option : options) {
+    size_t one = option.find('1');
+    if (one == std::string_view::npos) return nullptr;
+    digits.push_back(one);
+  }
+  return SectionOfKey(KeyOfDigits(digits, options));
+}
+
+std::vector<TIniSection*> TEffectProp::KeyedVariantSections() const {
+  std::vector<std::string_view> options = OptionStrings();
+  if (options.empty()) {
+    if (!Enabled()) return {};
+    return {SectionOfKey("slide_1")};
+  }
+  // Variant order is the order of the digits, the first option first.
+  std::map<std::vector<size_t>, std::string> keyed;
+  for (const auto& child : fBlock->Children()) {
+    if (!child->HasName() || child->AsList()) continue;
+    auto digits = DigitsOfKey(child->Name(), options);
+    if (digits && DigitsEnabled(*digits, options)) keyed.emplace(std::move(*digits), child->Name());
+  }
+  std::vector<TIniSection*> sections;
+  for (const auto& [digits, key] : keyed) sections.push_back(SectionOfKey(key));
+  return sections;
 }
 
 // --- TVIVEffectManager

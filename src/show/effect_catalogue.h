@@ -70,14 +70,28 @@ class TEffectProp : public TRefObject {
   bool Enabled() const { return State() != TOptionState::Off; }
   TBuiltinEffect Builtin() const;
 
-  // Variants of a custom entry: every combination of option characters (at
-  // most kMaxVariants are counted).
-  static constexpr int64_t kMaxVariants = 4096;
+  // Variants of a custom entry: every combination of option characters, the
+  // last option's character counting fastest. Counts stop at the largest
+  // 64-bit number; single variants are decoded digit by digit, so no count
+  // is walked.
   int64_t VariantCount() const;
+  int64_t EnabledVariantCount() const;
   bool VariantEnabled(int64_t variant) const;
   std::string VariantKey(int64_t variant) const;
   // "effect_" + the variant key's value; none when the key or the section is missing.
   TIniSection* VariantSection(int64_t variant) const;
+  // The section of the first enabled variant (none when there is none).
+  TIniSection* FirstEnabledSection() const;
+  // The enabled variants that have a key of the block's own, in variant order,
+  // each as its section (none where the section is missing). Found from the
+  // keys the block holds, however many variants the options make.
+  std::vector<TIniSection*> KeyedVariantSections() const;
+
+ private:
+  // The option strings named in "key", as views into the project, which must
+  // not change while they are used.
+  std::vector<std::string_view> OptionStrings() const;
+  TIniSection* SectionOfKey(const std::string& key) const;
 
  private:
   const TVIVEffectManager& fManager;

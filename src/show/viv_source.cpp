@@ -71,12 +71,8 @@ void TVivSource::BuildRandomList() {
       if (auto effect = BuildEffect(entry, EffectTypeOf(builtin))) fRandomList.push_back(effect);
       continue;
     }
-    bool withoutOptions = entry.OptionNames().empty();
-    for (int64_t v = 0; v < entry.VariantCount(); ++v) {
-      if (!entry.VariantEnabled(v)) continue;
-      if (!withoutOptions && !entry.FindKey(entry.VariantKey(v))) continue;
-      fRandomList.push_back(BuildCustomEffect(entry.RefName(), entry.VariantSection(v)));
-    }
+    for (TIniSection* section : entry.KeyedVariantSections())
+      fRandomList.push_back(BuildCustomEffect(entry.RefName(), section));
   }
   fOrder.resize(fRandomList.size());
   std::iota(fOrder.begin(), fOrder.end(), size_t{0});
@@ -129,14 +125,7 @@ TEffectChoice TVivSource::ChooseEffect(int32_t index) {
              type != TEffectType::Custom && type != TEffectType::None) {
     choice.Effect = BuildEffect(block, type);
   } else {
-    TIniSection* section = nullptr;
-    for (int64_t v = 0; v < block.VariantCount(); ++v) {
-      if (block.VariantEnabled(v)) {
-        section = block.VariantSection(v);
-        break;
-      }
-    }
-    choice.Effect = BuildCustomEffect(ref, section);
+    choice.Effect = BuildCustomEffect(ref, block.FirstEnabledSection());
   }
   if (choice.Effect && choice.Effect->Type == TEffectType::Mosaic) {
     int32_t high = ShowRandom().Random(kSeedRange);

@@ -108,7 +108,7 @@ TEST_F(ShowTest, CataloguesThatSayTooLittleOrTooMuch) {
       {"object e:shapes\nkey=\nchecked=01\nend\n", true, 1},  // any "1" will do
       {"object e:custom\nkey=a\na=\nend\n", false, 0},
       {"object e:custom\nkey=a,b\na=1\nb=10101\nend\n", true, 5},
-      {"object e:custom\nkey=a,b\na=" + std::string(5000, '1') + "\nb=11\nend\n", true, 4096},
+      {"object e:custom\nkey=a,b\na=" + std::string(5000, '1') + "\nb=11\nend\n", true, 10000},
       {"object e:dissolve\nend\n", false, 1},
   };
   for (const auto& c : cases) {

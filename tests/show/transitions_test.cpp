@@ -441,11 +441,47 @@ TEST_F(ShowTest, CustomVariants) {
   EXPECT_EQ(other.VariantSection(0), source->Project().FindSection("effect_elsewhere"));
   ASSERT_NE(other.VariantSection(0), nullptr);
 
-  EXPECT_EQ(m.FindEntry("huge")->VariantCount(), TEffectProp::kMaxVariants);
+  EXPECT_EQ(m.FindEntry("huge")->VariantCount(), 1000000);
+  EXPECT_EQ(m.FindEntry("huge")->EnabledVariantCount(), 1000000);
   EXPECT_EQ(m.FindEntry("blank")->VariantCount(), 0);
   EXPECT_FALSE(m.FindEntry("blank")->Enabled());
   // "huge" has no variant keys and adds nothing; "other" adds one.
   EXPECT_EQ(source->RandomList().size(), 6u);
+}
+
+TEST_F(ShowTest, VariantsFarPastAFewThousandAreCountedAndFound) {
+  // Options of a million and of two characters: the only enabled variants
+  // are the last character of "a" with either "b", numbers 1999998 and
+  // 1999999; only the second has a key, as long as both options together.
+  const std::string a = std::string(999999, '0') + "1";
+  const std::string key = "slide_" + std::string(999999, '0') + "1_01";
+  auto source =
+      SourceOf(Catalogue(Entry("far", "custom", "key=a,b\na=" + a + "\nb=11\n" + key + "=Far"), 2,
+                         "[effect_far]\n" + SlideBlock(2, "ref=far\ntime=500")));
+  const TEffectProp& far = *source->EffectManager().FindEntry("far");
+  EXPECT_EQ(far.VariantCount(), 2000000);
+  EXPECT_EQ(far.EnabledVariantCount(), 2);
+  EXPECT_FALSE(far.VariantEnabled(1999997));
+  EXPECT_TRUE(far.VariantEnabled(1999998));
+  EXPECT_EQ(far.VariantKey(1999999), key);
+  TIniSection* section = source->Project().FindSection("effect_far");
+  ASSERT_NE(section, nullptr);
+  EXPECT_EQ(far.VariantSection(1999999), section);
+  ASSERT_EQ(source->RandomList().size(), 1u);
+  EXPECT_EQ(source->RandomList()[0]->Section.Get(), section);
+  // A slide naming the entry takes its first enabled variant, 1999998, which
+  // has no key.
+  TEffectChoice named = source->ChooseEffect(1);
+  ASSERT_TRUE(named.Effect);
+  EXPECT_EQ(named.Effect->Section.Get(), nullptr);
+
+  // Counts past 64 bits stop at the largest number.
+  auto vast = SourceOf(Catalogue(
+      Entry("vast", "custom", "key=a,a,a,a,a,a,a,a\na=" + std::string(1000, '1') + "\nslide_1=x"),
+      1));
+  EXPECT_EQ(vast->EffectManager().FindEntry("vast")->VariantCount(), INT64_MAX);
+  EXPECT_TRUE(vast->EffectManager().FindEntry("vast")->VariantEnabled(INT64_MAX - 1));
+  EXPECT_TRUE(vast->RandomList().empty());  // "slide_1" is not a key of eight options
 }
 
 TEST_F(ShowTest, ChoosingNamedEffects) {
