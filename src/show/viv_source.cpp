@@ -2,6 +2,7 @@
 
 #include <numeric>
 
+#include "base/log.h"
 #include "base/player_path.h"
 #include "base/text.h"
 #include "show/random_generator.h"
@@ -13,11 +14,16 @@ constexpr int32_t kSeedRange = 4096;
 
 bool PlayerIsScreenSaver() { return EndsWithText(LastComponent(PlayerFilePath()), ".scr"); }
 
-// The key's value read by the reader; the key is created (without value) when
-// missing, which keeps the default.
-int32_t ReadCreatingKey(TIniSection* section, std::string_view key, int32_t defaultValue) {
+// A side of the presentation: the key is created (without value) when missing,
+// which keeps the default, and so does a side of no length, which would
+// mirror or collapse the slide area.
+int32_t ReadPresentationSide(TIniSection* section, std::string_view key, int32_t defaultValue) {
   if (!section) return defaultValue;
-  return section->FindOrCreateItem(key).ReadInteger(defaultValue);
+  int32_t side = section->FindOrCreateItem(key).ReadInteger(defaultValue);
+  if (side > 0) return side;
+  LogLine(std::string(key) + " " + std::to_string(side) + " is no size; using " +
+          std::to_string(defaultValue));
+  return defaultValue;
 }
 
 }  // namespace
@@ -28,8 +34,8 @@ TVivSource::TVivSource(TRef<TFileAccessor> accessor, TRef<TIniFile> project)
   fMain = fProject->FindSection("Main");
   fTimes = fProject->FindSection("Times");
 
-  fWidth = ReadCreatingKey(fMain, "opt_scr_width", kDefaultWidth);
-  fHeight = ReadCreatingKey(fMain, "opt_scr_height", kDefaultHeight);
+  fWidth = ReadPresentationSide(fMain, "opt_scr_width", kDefaultWidth);
+  fHeight = ReadPresentationSide(fMain, "opt_scr_height", kDefaultHeight);
   fEffects = MakeRef<TVIVEffectManager>(fProject, fWidth, fHeight);
   fMain = fProject->FindSection("Main");  // the manager may have made it
 

@@ -21,6 +21,9 @@ TEST_F(ShowTest, ShowOptionsAndTheirDefaults) {
       {"", 1920, 1080, TRepeatMode::Repeat, true, {0, 0, 0}, 0},
       {"opt_scr_width=1280\nopt_scr_height=720", 1280, 720, TRepeatMode::Repeat, true, {}, 0},
       {"opt_scr_width=wide\nopt_scr_height=", 1920, 1080, TRepeatMode::Repeat, true, {}, 0},
+      // Sides of no length would mirror or collapse the slide area.
+      {"opt_scr_width=0\nopt_scr_height=-5", 1920, 1080, TRepeatMode::Repeat, true, {}, 0},
+      {"opt_scr_width=-1280\nopt_scr_height=720", 1920, 720, TRepeatMode::Repeat, true, {}, 0},
       {"opt_repeat=Close", 1920, 1080, TRepeatMode::Close, true, {}, 0},
       {"opt_repeat=STOP", 1920, 1080, TRepeatMode::Stop, true, {}, 0},
       {"opt_repeat=end", 1920, 1080, TRepeatMode::Repeat, true, {}, 0},
