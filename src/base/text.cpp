@@ -1,19 +1,15 @@
 #include "base/text.h"
 
 #include <unicode/uchar.h>
+#include <unicode/ucnv.h>
+#include <unicode/ustring.h>
+#include <unicode/utf8.h>
 
 namespace viv {
 namespace {
 
 constexpr char32_t kStrayByteBase = 0xDC80;  // stands for an invalid UTF-8 byte
 constexpr char32_t kReplacement = 0xFFFD;
-
-// Windows-1252 0x80-0x9F; the five bytes it leaves undefined map to the C1
-// controls of the same value, as the system's converter does.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 bool IsStray(char32_t c) { return c >= kStrayByteBase && c < kStrayByteBase + 0x80; }
 
@@ -36,91 +32,42 @@ std::string MapCodePoints(std::string_view text, Map map) {
 }  // namespace
 
 char32_t NextCodePoint(std::string_view text, size_t& pos) {
-  auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  unsigned char b0 = byte(pos);
-  if (b0 < 0x80) {
-    ++pos;
-    return b0;
-  }
-  int length = 0;
-  char32_t c = 0;
-  char32_t minimum = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    length = 2, c = b0 & 0x1F, minimum = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    length = 3, c = b0 & 0x0F, minimum = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    length = 4, c = b0 & 0x07, minimum = 0x10000;
-  }
-  if (length == 0 || pos + length > text.size()) {
-    ++pos;
-    return kStrayByteBase + (b0 & 0x7F);
-  }
-  for (int i = 1; i < length; ++i) {
-    unsigned char b = byte(pos + i);
-    if ((b & 0xC0) != 0x80) {
-      ++pos;
-      return kStrayByteBase + (b0 & 0x7F);
-    }
-    c = (c << 6) | (b & 0x3F);
-  }
-  if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-    ++pos;
-    return kStrayByteBase + (b0 & 0x7F);
-  }
-  pos += length;
-  return c;
+  // ICU decodes; an ill-formed sequence gives up its first byte only, so that
+  // each stray byte keeps a code point of its own.
+  size_t start = pos;
+  UChar32 c;
+  U8_NEXT(text.data(), pos, text.size(), c);
+  if (c >= 0) return static_cast<char32_t>(c);
+  pos = start + 1;
+  return kStrayByteBase + (static_cast<unsigned char>(text[start]) & 0x7F);
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  char bytes[U8_MAX_LENGTH];
+  size_t length = 0;
+  U8_APPEND_UNSAFE(bytes, length, static_cast<UChar32>(c));
+  out.append(bytes, length);
 }
 
 std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (size_t pos = 0; pos < text.size();) {
-    char32_t c = NextCodePoint(text, pos);
-    if (IsStray(c)) c = kReplacement;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
+  // Never more UTF-16 units than UTF-8 bytes.
+  std::u16string out(text.size(), u'\0');
+  int32_t length = 0;
+  UErrorCode error = U_ZERO_ERROR;
+  u_strFromUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
+                       static_cast<int32_t>(text.size()), kReplacement, nullptr, &error);
+  out.resize(U_SUCCESS(error) ? static_cast<size_t>(length) : 0);
   return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacement;
-    }
-    AppendUtf8(out, c);
-  }
+  // At most three bytes per unit; a pair of units takes four.
+  std::string out(3 * text.size(), '\0');
+  int32_t length = 0;
+  UErrorCode error = U_ZERO_ERROR;
+  u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
+                     static_cast<int32_t>(text.size()), kReplacement, nullptr, &error);
+  out.resize(U_SUCCESS(error) ? static_cast<size_t>(length) : 0);
   return out;
 }
 
@@ -135,23 +82,26 @@ std::string Utf16LEBytesToUtf8(std::string_view bytes) {
 
 bool IsValidUtf8(std::string_view text) {
   for (size_t pos = 0; pos < text.size();) {
-    if (IsStray(NextCodePoint(text, pos))) return false;
+    UChar32 c;
+    U8_NEXT(text.data(), pos, text.size(), c);
+    if (c < 0) return false;
   }
   return true;
 }
 
 std::string AnsiToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 8);
-  for (unsigned char b : text) {
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-    } else if (b < 0xA0) {
-      AppendUtf8(out, kCp1252High[b - 0x80]);
-    } else {
-      AppendUtf8(out, b);
-    }
-  }
+  // ICU's table maps the five bytes Windows-1252 leaves undefined to the C1
+  // controls of the same value, as the system's converter does. Bytes below
+  // 0x80 stay one byte and no other takes more than three: room for exactly
+  // that (project texts reach 128 MiB).
+  size_t high = 0;
+  for (char c : text) high += static_cast<unsigned char>(c) >= 0x80 ? 1 : 0;
+  std::string out(text.size() + 2 * high + 1, '\0');
+  UErrorCode error = U_ZERO_ERROR;
+  int32_t length = ucnv_convert("UTF-8", "windows-1252", out.data(),
+                                static_cast<int32_t>(out.size()), text.data(),
+                                static_cast<int32_t>(text.size()), &error);
+  out.resize(U_SUCCESS(error) ? static_cast<size_t>(length) : 0);
   return out;
 }
 

@@ -2,7 +2,10 @@
 //
 // Text inside the player is UTF-8. Bytes that are not valid UTF-8 are kept as
 // they are; for comparisons each such byte stands for a code point of its own
-// (U+DC80 + byte), so two different stray bytes never compare equal.
+// (U+DC80 + byte), so two different stray bytes never compare equal. ICU does
+// the decoding, encoding and conversions; the stray-byte code points are ours,
+// since names in show files need not be valid UTF-8 and ICU would merge a
+// broken sequence into one replacement character.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +18,7 @@ namespace viv {
 char32_t NextCodePoint(std::string_view text, size_t& pos);
 void AppendUtf8(std::string& out, char32_t codePoint);
 
+// Ill-formed sequences and unpaired surrogates become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 // Bytes of UTF-16 little-endian text (an odd last byte is dropped).
