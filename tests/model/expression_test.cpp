@@ -294,9 +294,10 @@ TEST(Expression, QSplineGraph) {
   EXPECT_DOUBLE_EQ(Value("QSplineGraph(x, 0.25, 0.1, 0.25, 1)", 0.4),
                    Value("QSplineGraph(x, y, 0.1, 0.25, 1)", 0.4, 0.25));
   EXPECT_TRUE(std::isnan(Value("QSplineGraph(x, 0.25, 0.1, 0.25, 1)", std::nan(""))));
-  // A curve that leaves [0, 1] on the way still gives an answer.
-  double odd = Value("QSplineGraph(0.5, 3, 0, -2, 1)");
-  EXPECT_TRUE(std::isfinite(odd));
+  // A curve that leaves [0, 1] on the way still gives an answer. With control
+  // points (3, 0) and (-2, 1) it is symmetric about its middle:
+  // Bx(1/2) = 9/8 - 6/8 + 1/8 = 1/2 and By(1/2) = 3/8 + 1/8 = 1/2.
+  EXPECT_NEAR(Value("QSplineGraph(0.5, 3, 0, -2, 1)"), 0.5, 1e-6);
 }
 
 double Triple(const double* args) { return 3 * args[0]; }
