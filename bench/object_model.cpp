@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "model/object_props.h"
+#include "model/animation/object_props.h"
 #include "project/ini_tree.h"
 
 namespace viv {

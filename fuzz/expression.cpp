@@ -11,8 +11,8 @@
 #include <string>
 
 #include "base/text.h"
-#include "model/expression.h"
-#include "model/object_mod.h"
+#include "model/animation/expression.h"
+#include "model/animation/object_mod.h"
 #include "project/ini_tree.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "base/text.h"
-#include "model/object_mod.h"
+#include "model/animation/object_mod.h"
 #include "project/ini_tree.h"
 #include "project/value_syntax.h"
 #include "tool.h"

@@ -2,8 +2,8 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "model/object_model.h"
 #include "image/image_library.h"
+#include "model/object_model_init.h"
 #include "tool.h"
 
 int main(int argc, char** argv) {

@@ -1,6 +1,6 @@
 // objects
-#include "model/viv_image.h"
-#include "model/viv_slide.h"
+#include "model/objects/viv_image.h"
+#include "model/objects/viv_slide.h"
 #include "show/viv_source.h"
 #include "tool.h"
 

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "base/exceptions.h"
-#include "model/viv_object.h"
+#include "model/objects/viv_object.h"
 
 namespace viv {
 namespace {

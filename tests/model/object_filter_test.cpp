@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/exceptions.h"
-#include "model/object_mod.h"
+#include "model/animation/object_mod.h"
 
 namespace viv {
 namespace {

@@ -1,4 +1,4 @@
-#include "model/object_mod.h"
+#include "model/animation/object_mod.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "model/object_kinds.h"
+#include "model/objects/object_kinds.h"
 #include "model_test_support.h"
 
 namespace viv::test {

@@ -10,7 +10,7 @@
 #include "image/image_library.h"
 #include "image/png_store.h"
 #include "image/shadow.h"
-#include "model/object_model.h"
+#include "model/object_model_init.h"
 #include "model/slide_host.h"
 #include "support/scratch_folder.h"
 

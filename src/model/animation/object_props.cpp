@@ -1,12 +1,12 @@
-#include "model/object_props.h"
+#include "model/animation/object_props.h"
 
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
 #include "base/text.h"
-#include "model/object_kinds.h"
-#include "model/viv_object.h"
+#include "model/objects/object_kinds.h"
+#include "model/objects/viv_object.h"
 
 namespace viv {
 namespace {

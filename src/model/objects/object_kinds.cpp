@@ -1,4 +1,4 @@
-#include "model/object_kinds.h"
+#include "model/objects/object_kinds.h"
 
 #include "base/text.h"
 #include "project/ini_tree.h"

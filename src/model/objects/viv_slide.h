@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "model/objects/viv_object.h"
 #include "model/slide_host.h"
-#include "model/viv_object.h"
 #include "show/slide_timeline.h"
 
 namespace viv {

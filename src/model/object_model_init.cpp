@@ -1,8 +1,8 @@
-#include "model/object_model.h"
+#include "model/object_model_init.h"
 
 #include <mutex>
 
-#include "model/anim_params.h"
+#include "model/animation/anim_params.h"
 #include "model/generated_pictures.h"
 
 namespace viv {

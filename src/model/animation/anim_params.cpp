@@ -1,4 +1,4 @@
-#include "model/anim_params.h"
+#include "model/animation/anim_params.h"
 
 #include "base/exceptions.h"
 #include "base/text.h"

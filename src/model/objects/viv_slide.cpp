@@ -1,4 +1,4 @@
-#include "model/viv_slide.h"
+#include "model/objects/viv_slide.h"
 
 #include <cmath>
 #include <mutex>
@@ -7,7 +7,9 @@
 
 #include "base/clamped_numbers.h"
 #include "base/text.h"
-#include "model/viv_image.h"
+#include "model/objects/viv_button.h"
+#include "model/objects/viv_image.h"
+#include "model/objects/viv_text.h"
 #include "show/viv_source.h"
 
 namespace viv {

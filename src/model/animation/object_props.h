@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/ref_object.h"
-#include "model/anim_params.h"
-#include "model/keyframe.h"
+#include "model/animation/anim_params.h"
+#include "model/animation/keyframe.h"
 #include "project/ini_tree.h"
 
 namespace viv {

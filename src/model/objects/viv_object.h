@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "base/ref_object.h"
+#include "model/animation/object_props.h"
 #include "model/geometry.h"
-#include "model/object_kinds.h"
-#include "model/object_props.h"
+#include "model/objects/object_kinds.h"
 #include "show/action_info.h"
 
 namespace viv {
@@ -206,6 +206,9 @@ class TVivObject : public TVivParams {
   bool fDrawnSizeStarted = false;
   mutable TVivSlide* fSlide = nullptr;  // the root, once found
 };
+
+// The block's "Size" as whole units; the fallback when the key is missing.
+TSizeF ReadSizeKey(const TIniObject& block, TSizeF fallback);
 
 // The factory chain: (kind, parent, node) -> new object. Links are installed
 // in front of the ones before them; a link answers none for kinds it does not

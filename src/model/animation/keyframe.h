@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "base/ref_object.h"
-#include "model/anim_params.h"
+#include "model/animation/anim_params.h"
+#include "model/animation/object_mod.h"
 #include "model/object_filter.h"
-#include "model/object_mod.h"
 #include "project/ini_tree.h"
 #include "project/value_syntax.h"
 

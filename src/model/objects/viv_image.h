@@ -1,13 +1,13 @@
-// Picture objects: images, sprite-sheet animations, texts and buttons.
+// Picture objects: images and their sprite-sheet animations.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "model/objects/viv_object.h"
 #include "model/placement.h"
 #include "model/slide_host.h"
-#include "model/viv_object.h"
 
 namespace viv {
 
@@ -84,72 +84,6 @@ class TVivImage : public TVivObject {
   float fBorderThickness = 0;
   int32_t fDrawnFrame = -1;
   int fReductionLevel = 0;
-};
-
-enum class TTextAlign : uint8_t { Left = 0, Center = 1, Right = 2 };
-
-class TVivText : public TVivImage {
- public:
-  using TVivImage::TVivImage;
-
-  void ReadKeys(const TIniObject& block) override;
-  std::string PictureRequestName() const override;
-
-  // The lines to draw, before macro expansion.
-  const std::vector<std::string>& Lines() const { return fLines; }
-  // The lines with the slide's macros expanded.
-  std::vector<std::string> ExpandedLines() const;
-  uint32_t TextColour(int state) const;  // state 1 normal, 2 hover or pressed
-  void SetState(int state);
-  int State() const { return fState; }
-  bool IsButtonCaption() const;
-  bool IsComment() const { return fIsComment; }
-  const std::string& FontName() const { return fFontName; }
-
- protected:
-  void InitDefaults() override;
-
- private:
-  void SetText(const std::string& value);
-
-  std::string fText;  // as written (escaped)
-  std::vector<std::string> fLines;
-  uint32_t fColour = 0xFFFFFFFF, fHoverColour = 0xFFFFFFFF, fClickColour = 0xFFFFFFFF;
-  std::string fFontName;
-  std::string fFontStyle;
-  TTextAlign fAlign = TTextAlign::Center;
-  int32_t fLineSpacing = 0;
-  bool fRasterize = false;
-  std::string fRasterizedGuid;
-  bool fIsComment = false;
-  int fState = 1;
-};
-
-class TVivButton : public TVivImage {
- public:
-  using TVivImage::TVivImage;
-
-  void ReadKeys(const TIniObject& block) override;
-  std::string PictureRequestName() const override;
-  void SetState(int state) { fState = state; }
-  int State() const { return fState; }
-  float ShadowBaseSize() const override { return 3 * fSize.Height; }
-  // The theme folder found ("Theme", else "aqua"); empty when neither has a btn.ini.
-  const std::string& ThemeFolder() const { return fThemeFolder; }
-
- protected:
-  void InitDefaults() override;
-
- private:
-  void LoadTheme();
-
-  std::string fTheme;
-  std::string fThemeFolder;
-  float fButtonOpacity = 100, fCaptionOpacity = 100;
-  int32_t fHue = 0, fSaturation = 0, fLightness = 0;
-  std::optional<float> fMinWidth;
-  float fCaptionOffset = 100;
-  int fState = 1;
 };
 
 }  // namespace viv

@@ -1,4 +1,4 @@
-#include "model/expression.h"
+#include "model/animation/expression.h"
 
 #include <charconv>
 #include <cmath>

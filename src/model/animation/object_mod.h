@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "model/anim_params.h"
-#include "model/expression.h"
+#include "model/animation/anim_params.h"
+#include "model/animation/expression.h"
 #include "model/object_filter.h"
 
 namespace viv {

@@ -1,7 +1,7 @@
-#include "model/keyframe.h"
+#include "model/animation/keyframe.h"
 
 #include "base/text.h"
-#include "model/object_kinds.h"
+#include "model/objects/object_kinds.h"
 
 namespace viv {
 namespace {

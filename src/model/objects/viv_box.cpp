@@ -1,17 +1,9 @@
-#include "model/viv_box.h"
+#include "model/objects/viv_box.h"
 
 #include <algorithm>
 
-#include "project/value_syntax.h"
-
 namespace viv {
 namespace {
-
-TSizeF ReadSizeKey(const TIniObject& block, TSizeF fallback) {
-  if (!block.FindItem("Size")) return fallback;
-  TCommaList size = block.ReadList("Size");
-  return {static_cast<float>(size.ReadInteger(0, 0)), static_cast<float>(size.ReadInteger(1, 0))};
-}
 
 uint32_t BoxColour(const TIniObject& block, std::string_view colourKey, std::string_view alphaKey) {
   uint32_t rgb = block.ReadColour(colourKey, 0xFF000000) & 0xFFFFFF;
@@ -41,35 +33,6 @@ bool TVivBox::IsInvisible() const {
 
 void TVivBox::DrawSelf(TObjectDrawer& drawer) {
   if (!IsInvisible()) drawer.DrawBox(*this);
-}
-
-void TVivViewPort::ReadKeys(const TIniObject& block) {
-  SetSize(ReadSizeKey(block, fSize));
-  TVivObject::ReadKeys(block);
-}
-
-template <class T>
-static T* LastChildOf(const TVivObject& parent) {
-  for (size_t i = parent.ChildCount(); i-- > 0;)
-    if (auto* child = dynamic_cast<T*>(&parent.Child(i))) return child;
-  return nullptr;
-}
-
-TVivMaskStencil* TVivViewPort::Stencil() const { return LastChildOf<TVivMaskStencil>(*this); }
-TVivMaskContent* TVivViewPort::Content() const { return LastChildOf<TVivMaskContent>(*this); }
-
-void TVivViewPort::Draw(TObjectDrawer& drawer) {
-  if (IsShown() && Stencil() && Content()) drawer.DrawViewPort(*this);
-  CommitState(true);
-}
-
-void TVivMaskLayer::ReadKeys(const TIniObject& block) {
-  TVivObject::ReadKeys(block);
-  UpdateSize();
-}
-
-void TVivMaskLayer::UpdateSize() {
-  if (fParent) SetSize(fParent->Size());
 }
 
 }  // namespace viv

@@ -1,4 +1,4 @@
-#include "model/viv_object.h"
+#include "model/objects/viv_object.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,10 +6,14 @@
 #include <numbers>
 
 #include "base/text.h"
+#include "model/objects/viv_box.h"
+#include "model/objects/viv_button.h"
+#include "model/objects/viv_image.h"
+#include "model/objects/viv_mask_layer.h"
+#include "model/objects/viv_slide.h"
+#include "model/objects/viv_text.h"
+#include "model/objects/viv_viewport.h"
 #include "model/placement.h"
-#include "model/viv_box.h"
-#include "model/viv_image.h"
-#include "model/viv_slide.h"
 
 namespace viv {
 namespace {
@@ -425,6 +429,12 @@ void TVivObject::FinishDrawnSize(const TVec3& camera) {
   float q = fMinDepth > camera.Z ? 1 / (1 - fMinDepth / camera.Z) : 1;
   fMaxDrawnSize = {fMaxWidthRaw * q, fMaxHeightRaw * q};
   for (auto& child : fChildren) child->FinishDrawnSize(camera);
+}
+
+TSizeF ReadSizeKey(const TIniObject& block, TSizeF fallback) {
+  if (!block.FindItem("Size")) return fallback;
+  TCommaList size = block.ReadList("Size");
+  return {static_cast<float>(size.ReadInteger(0, 0)), static_cast<float>(size.ReadInteger(1, 0))};
 }
 
 }  // namespace viv

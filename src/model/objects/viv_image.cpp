@@ -1,13 +1,11 @@
-#include "model/viv_image.h"
+#include "model/objects/viv_image.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "base/clamped_numbers.h"
 #include "base/text.h"
-#include "model/text_macros.h"
-#include "model/viv_slide.h"
-#include "project/value_syntax.h"
+#include "model/objects/viv_slide.h"
 
 namespace viv {
 namespace {
@@ -15,44 +13,10 @@ namespace {
 constexpr int32_t kDefaultFrameInterval = 100;  // ms
 constexpr std::string_view kGifEnding = ".gif";
 constexpr std::string_view kSheetEnding = ".gif|framesatlas";
-constexpr std::string_view kFallbackTheme = "aqua";
 
 TFiltering ReadFiltering(const TIniObject& block, TFiltering current) {
   return static_cast<TFiltering>(
       block.ReadIndex("Filtering", {"Nearest", "Bilinear", "Default"}, static_cast<int>(current)));
-}
-
-uint32_t ReadOpaqueColour(const TIniObject& block, std::string_view key, uint32_t fallback) {
-  return block.FindItem(key) ? block.ReadColour(key, fallback) : fallback;
-}
-
-// Lines of a text value: escapes decoded, split at line ends.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string decoded = DecodeEscaped(text);
-  size_t start = 0;
-  for (;;) {
-    size_t end = decoded.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(decoded.substr(start));
-      return lines;
-    }
-    lines.push_back(decoded.substr(start, end - start));
-    start = end + 2;
-  }
-}
-
-// The generated names carry their parameters as an escaped one-line document.
-std::string ParameterText(const std::vector<std::pair<std::string, std::string>>& keys) {
-  TIniFile document;
-  for (const auto& [key, value] : keys) document.WriteText(key, value);
-  return document.SaveToEscaped();
-}
-
-std::string ColourText(uint32_t colour) {
-  char text[16];
-  std::snprintf(text, sizeof text, "#%06X,%u", colour & 0xFFFFFF, colour >> 24);
-  return text;
 }
 
 }  // namespace
@@ -112,7 +76,7 @@ void TVivImage::ReadKeys(const TIniObject& block) {
   fBorder.Crop = block.ReadBool("EnableCrop", false);
   fBorder.UseAspect = block.ReadBool("EnableAspect", false);
   fBorder.BorderWidth = static_cast<float>(block.ReadReal("BorderWidth", 1.5));
-  fBorder.BorderColour = ReadOpaqueColour(block, "BorderColor", 0xFFFFFFFF);
+  fBorder.BorderColour = block.ReadColour("BorderColor", 0xFFFFFFFF);
   fBorder.ManagedBorderColour =
       fBorder.Border ? ManagedColour(fBorder.BorderColour) : fBorder.BorderColour;
   TCommaList crop = block.ReadList("CropRect");
@@ -238,165 +202,6 @@ int TVivImage::ReductionLevel(float displayScale) {
   if (fReductionLevel > 0) level = std::max(level, fReductionLevel);
   fReductionLevel = level;
   return fReductionLevel;
-}
-
-// --- TVivText
-
-void TVivText::InitDefaults() {
-  TVivImage::InitDefaults();
-  fShadow.Enabled = true;
-  fColour = fHoverColour = fClickColour = 0xFFFFFFFF;
-  fAlign = TTextAlign::Center;
-  if (IsButtonCaption()) {
-    // A button's caption is part of the button: clicks go through it and it
-    // starts without shadow.
-    fTranspForClick = true;
-    fShadow.Enabled = false;
-  }
-}
-
-bool TVivText::IsButtonCaption() const {
-  return fParent && fParent->Kind() == TObjectKind::Button && fParent->ChildCount() > 0 &&
-         &fParent->Child(0) == this;
-}
-
-void TVivText::ReadKeys(const TIniObject& block) {
-  SetText(block.ReadText("Text"));
-  fColour = ReadOpaqueColour(block, "TextColor", fColour);
-  fHoverColour = ReadOpaqueColour(block, "TextColorHover", fColour);
-  fClickColour = ReadOpaqueColour(block, "TextColorClick", fColour);
-  fFontName = block.ReadText("FontName");
-  fFontStyle = block.ReadText("FontStyle");
-  fAlign = static_cast<TTextAlign>(block.ReadIndex("TextAlign", {"Left", "Center", "Right"}, 1));
-  fLineSpacing = block.ReadInteger("LineSpacing", 0);
-  fRasterize = block.ReadBool("Rasterize", false);
-  fRasterizedGuid = block.ReadText("RasterizedGUID");
-  fIsComment = block.ReadBool("IsComment", false);
-  if (fIsComment) {
-    // At most one text of a slide is its comment: the latest one read.
-    if (TVivSlide* slide = GetSlide()) {
-      std::vector<TVivObject*> stack{slide};
-      while (!stack.empty()) {
-        TVivObject* object = stack.back();
-        stack.pop_back();
-        if (auto* text = dynamic_cast<TVivText*>(object); text && text != this)
-          text->fIsComment = false;
-        for (size_t i = 0; i < object->ChildCount(); ++i) stack.push_back(&object->Child(i));
-      }
-    }
-  }
-  TVivImage::ReadKeys(block);
-  // Texts ignore the key: their quads are always drawn without smoothing.
-  fAntialiased = false;
-}
-
-void TVivText::SetText(const std::string& value) {
-  if (value == fText && !fLines.empty()) return;
-  fText = value;
-  fLines = SplitLines(value);
-  if (IsButtonCaption()) fLines.resize(1);
-  bool allEmpty =
-      std::all_of(fLines.begin(), fLines.end(), [](const std::string& l) { return l.empty(); });
-  if (allEmpty) fLines = {" "};
-  fChanged = true;
-}
-
-std::vector<std::string> TVivText::ExpandedLines() const {
-  TTextMacroValues values{};
-  TVivSlide* slide = GetSlide();
-  values.SlideIndex = slide ? slide->Number() + 1 : 1;
-  values.SlidesCount = slide && slide->GetHost() ? slide->GetHost()->SlideCount : 0;
-  if (slide) {
-    if (auto main = FindMainPicture(*slide)) {
-      values.HasMainPicture = true;
-      values.MainWidth = main->Width;
-      values.MainHeight = main->Height;
-      values.MainFileName = main->FileName;
-      TPictureServices services = PictureServices();
-      TVivSlideHost* host = slide->GetHost();
-      if (services.ReadMetadata && host) {
-        if (auto stream = host->Accessor().OpenStream(main->FileName))
-          services.ReadMetadata(*stream, values.Metadata);
-      }
-    }
-  }
-  std::vector<std::string> lines;
-  for (const auto& line : fLines) lines.push_back(ExpandTextMacros(line, values));
-  return lines;
-}
-
-uint32_t TVivText::TextColour(int state) const {
-  uint32_t colour = state != 2 ? fColour : Pressed() ? fClickColour : fHoverColour;
-  return ManagedColour(colour);
-}
-
-void TVivText::SetState(int state) {
-  if (state == fState) return;
-  fState = state;
-  fChanged = true;
-}
-
-std::string TVivText::PictureRequestName() const {
-  std::string text;
-  for (size_t i = 0; i < fLines.size(); ++i) text += (i ? "\r\n" : "") + fLines[i];
-  return "Text: " + ParameterText({{"Font", fFontName},
-                                   {"Style", fFontStyle},
-                                   {"Align", std::to_string(static_cast<int>(fAlign))},
-                                   {"LineSpacing", std::to_string(fLineSpacing)},
-                                   {"Color", ColourText(fColour)},
-                                   {"Rasterized", fRasterize ? fRasterizedGuid : std::string()},
-                                   {"Text", EncodeEscaped(text)}});
-}
-
-// --- TVivButton
-
-void TVivButton::InitDefaults() {
-  TVivImage::InitDefaults();
-  fButtonOpacity = fCaptionOpacity = 100;
-}
-
-void TVivButton::ReadKeys(const TIniObject& block) {
-  std::string theme = block.ReadText("Theme");
-  fButtonOpacity = static_cast<float>(block.ReadReal("BtnOpacity", 100));
-  fCaptionOpacity = static_cast<float>(block.ReadReal("TxtOpacity", 100));
-  fHue = block.ReadInteger("Hue", 0);
-  fSaturation = block.ReadInteger("Saturation", 0);
-  fLightness = block.ReadInteger("Lightness", 0);
-  fMinWidth.reset();
-  if (block.FindItem("BtnMinWidth"))
-    fMinWidth = static_cast<float>(block.ReadReal("BtnMinWidth", 0));
-  fCaptionOffset = static_cast<float>(block.ReadReal("BtnOffsetX", 100));
-  bool themeChanged = theme != fTheme || fThemeFolder.empty();
-  fTheme = theme;
-  if (themeChanged) LoadTheme();
-  TVivImage::ReadKeys(block);
-  fMipLodBias = 0;
-}
-
-void TVivButton::LoadTheme() {
-  fThemeFolder.clear();
-  TVivSlideHost* host = GetHost();
-  if (!host) return;
-  for (std::string theme : {fTheme, std::string(kFallbackTheme)}) {
-    if (theme.empty()) continue;
-    std::string folder = host->PathToButtons();
-    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
-    if (host->Accessor().OpenStream(folder + theme + "\\btn.ini")) {
-      fThemeFolder = folder + theme;
-      break;
-    }
-  }
-  fChanged = true;
-}
-
-std::string TVivButton::PictureRequestName() const {
-  if (fThemeFolder.empty()) return {};
-  return "Button: " + ParameterText({{"Theme", fThemeFolder},
-                                     {"State", std::to_string(fState)},
-                                     {"Hue", std::to_string(fHue)},
-                                     {"Saturation", std::to_string(fSaturation)},
-                                     {"Lightness", std::to_string(fLightness)},
-                                     {"MinWidth", fMinWidth ? std::to_string(*fMinWidth) : ""}});
 }
 
 }  // namespace viv
