@@ -136,6 +136,9 @@ TEST(PackageProtection, MovedDirectoriesNeedPermission) {
       {1000, {"strucpos=10", "allowmodify=1"}, "", 1000},
       {1000, {"strucpos=abc", "allowmodify=1"}, kDamaged, 0},
       {0, {"strucpos=11", "allowmodify=1"}, kDamaged, 0},
+      // 10 - (-2^63) and 10 - (-2^63 + 9) do not fit in 64 bits.
+      {0, {"strucpos=-9223372036854775808", "allowmodify=1"}, kDamaged, 0},
+      {0, {"strucpos=-9223372036854775799", "allowmodify=1"}, kDamaged, 0},
   };
   for (const auto& c : cases) {
     std::string lines;
