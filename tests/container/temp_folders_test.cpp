@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <set>
 #include <string>
 
+#include "base/log.h"
 #include "base/player_path.h"
 #include "container/aux_libraries.h"
 #include "container/package_writer.h"
@@ -95,21 +97,44 @@ TChildRun RunTestBodyInChild(const std::function<void()>& body) {
   return run;
 }
 
-class TempFolders : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (const char* tmp = std::getenv("TMPDIR")) fSavedTmp = tmp;
-    ::setenv("TMPDIR", fTmp.Path().c_str(), 1);
+// Sets or removes an environment variable and puts it back at the end.
+class TEnvironmentVariable {
+ public:
+  TEnvironmentVariable(const char* name, std::optional<std::string> value) : fName(name) {
+    if (const char* saved = std::getenv(name)) fSaved = saved;
+    Set(value);
   }
-  void TearDown() override {
-    RemoveTempFolders();
-    if (fSavedTmp)
-      ::setenv("TMPDIR", fSavedTmp->c_str(), 1);
+  ~TEnvironmentVariable() { Set(fSaved); }
+  TEnvironmentVariable(const TEnvironmentVariable&) = delete;
+  TEnvironmentVariable& operator=(const TEnvironmentVariable&) = delete;
+
+ private:
+  void Set(const std::optional<std::string>& value) {
+    if (value)
+      ::setenv(fName, value->c_str(), 1);
     else
-      ::unsetenv("TMPDIR");
+      ::unsetenv(fName);
   }
 
-  std::string ExpectedRoot() const { return fTmp.Path() + "/QUORVANE_TEMP_ROOT/"; }
+  const char* fName;
+  std::optional<std::string> fSaved;
+};
+
+// Keeps the lines written to the log.
+class TLogLines : public TLog {
+ public:
+  void WriteLine(std::string_view line) override { Lines += std::string(line) + "\n"; }
+  std::string Lines;
+};
+
+std::string UserRootName() { return "QUORVANE_TEMP_ROOT-" + std::to_string(::geteuid()); }
+
+class TempFolders : public ::testing::Test {
+ protected:
+  void TearDown() override { RemoveTempFolders(); }
+
+  // Without a runtime folder the root is in TMPDIR, named for the user.
+  std::string ExpectedRoot() const { return fTmp / UserRootName() + "/"; }
   // Every file and folder under the temporary folder, relative to it.
   std::set<std::string> TreeOfTmp() const {
     std::set<std::string> tree;
@@ -124,7 +149,8 @@ class TempFolders : public ::testing::Test {
   }
 
   TScratchFolder fTmp;
-  std::optional<std::string> fSavedTmp;
+  TEnvironmentVariable fTmpVariable{"TMPDIR", fTmp.Path()};
+  TEnvironmentVariable fRuntimeVariable{"XDG_RUNTIME_DIR", std::nullopt};
 };
 
 bool LockIsHeld(const std::string& lockPath) {
@@ -185,7 +211,7 @@ TEST_F(TempFolders, FirstUseSweepsFoldersOfRunsThatEnded) {
     // A run that is still alive: its lock is held through another open file.
     std::string alive = root + "[ALIVE]";
     fs::create_directories(alive);
-    fTmp.Write("QUORVANE_TEMP_ROOT/[ALIVE]/busy.txt", "in use");
+    fTmp.Write(UserRootName() + "/[ALIVE]/busy.txt", "in use");
     int held = ::open((alive + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
@@ -217,6 +243,169 @@ TEST_F(TempFolders, RemoveTempFoldersRemovesThisRunsFoldersOnly) {
     }
     EXPECT_TRUE(fs::is_directory(other));
     EXPECT_TRUE(fs::is_directory(ExpectedRoot()));
+  });
+}
+
+TEST_F(TempFolders, RootIsTheUsersOwn) {
+  TScratchFolder runtime;
+  const std::string inTmp = ExpectedRoot();
+  struct TCase {
+    const char* Label;
+    std::optional<std::string> Runtime;  // XDG_RUNTIME_DIR
+    std::string Root;
+  } cases[] = {
+      {"no runtime folder: TMPDIR, with the user id", std::nullopt, inTmp},
+      {"the runtime folder", runtime.Path(), runtime.Path() + "/QUORVANE_TEMP_ROOT/"},
+      {"an empty variable", "", inTmp},
+      {"a relative runtime folder", "relative", inTmp},
+      {"a runtime folder that does not exist", runtime / "missing", inTmp},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    InChildProcess([&] {
+      TEnvironmentVariable variable("XDG_RUNTIME_DIR", c.Runtime);
+      ASSERT_EQ(TempFolderRoot(), c.Root);
+      struct stat st;
+      ASSERT_EQ(::lstat(c.Root.c_str(), &st), 0);
+      EXPECT_TRUE(S_ISDIR(st.st_mode));
+      EXPECT_EQ(st.st_mode & 07777, 0700u);
+      EXPECT_EQ(st.st_uid, ::geteuid());
+      EXPECT_TRUE(NewTempFolder().starts_with(c.Root));
+    });
+  }
+}
+
+TEST_F(TempFolders, RootsThatOthersCouldReachAreNotUsed) {
+  // Each case makes the runtime folder's root in its own way; the player must
+  // fall back to TMPDIR and leave what it found alone. "[OLD]" looks like the
+  // folder of an ended run, which the sweep would remove from a usable root.
+  struct TCase {
+    const char* Label;
+    std::string Make;  // "link", "file" or the mode of a folder
+    std::string Problem;
+  } cases[] = {
+      {"a link to a folder", "link", "it is a link"},
+      {"a folder anyone may write to", "0777", "others may enter it"},
+      {"a folder the group may read", "0750", "others may enter it"},
+      {"a folder others may pass through", "0701", "others may enter it"},
+      {"a file", "file", "it is no folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    TScratchFolder runtime, elsewhere;
+    std::string root = runtime / "QUORVANE_TEMP_ROOT";
+    std::string old = c.Make == "link" ? elsewhere.Path() : root;
+    if (c.Make == "link") {
+      fs::create_directory_symlink(elsewhere.Path(), root);
+    } else if (c.Make == "file") {
+      runtime.Write("QUORVANE_TEMP_ROOT", "a file");
+    } else {
+      fs::create_directory(root);
+      ASSERT_EQ(::chmod(root.c_str(), static_cast<mode_t>(std::stoi(c.Make, nullptr, 8))), 0);
+    }
+    if (c.Make != "file") {
+      WriteFileBytes(old + "/[OLD].lock", "");
+      fs::create_directory(old + "/[OLD]");
+      WriteFileBytes(old + "/[OLD]/keep.txt", "not ours to delete");
+    }
+    InChildProcess([&] {
+      TEnvironmentVariable variable("XDG_RUNTIME_DIR", runtime.Path());
+      auto log = MakeRef<TLogLines>();
+      SetLog(log);
+      EXPECT_EQ(TempFolderRoot(), ExpectedRoot());
+      EXPECT_TRUE(NewTempFolder().starts_with(ExpectedRoot()));
+      EXPECT_EQ(log->Lines, "Temporary root " + root + " not used: " + c.Problem + "\n");
+      SetLog(nullptr);
+    });
+    if (c.Make != "file") {
+      EXPECT_EQ(ReadFileBytes(old + "/[OLD]/keep.txt"), "not ours to delete");
+      EXPECT_TRUE(fs::exists(old + "/[OLD].lock"));
+      EXPECT_EQ(std::distance(fs::directory_iterator(old), fs::directory_iterator()), 2);
+    }
+  }
+}
+
+TEST(PrivateFolderProblem, OnlyARealFolderOfTheUserAloneServes) {
+  const uid_t user = 1000;
+  struct TCase {
+    mode_t Mode;
+    uid_t Owner;
+    const char* Problem;
+  } cases[] = {
+      {S_IFDIR | 0700, user, ""},
+      {S_IFDIR | 0700, 0, "it belongs to user 0"},
+      {S_IFDIR | 0700, 1001, "it belongs to user 1001"},
+      {S_IFDIR | 0777, user, "others may enter it"},
+      {S_IFDIR | 0770, user, "others may enter it"},
+      {S_IFDIR | 0710, user, "others may enter it"},
+      {S_IFDIR | 0704, user, "others may enter it"},
+      {S_IFDIR | 0500, user, "its owner may not use it fully"},
+      {S_IFLNK | 0777, user, "it is a link"},
+      {S_IFREG | 0600, user, "it is no folder"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::oct << c.Mode << std::dec << " owner " << c.Owner);
+    struct stat st = {};
+    st.st_mode = c.Mode;
+    st.st_uid = c.Owner;
+    EXPECT_EQ(PrivateFolderProblem(st, user), c.Problem);
+  }
+}
+
+TEST_F(TempFolders, FilesGoIntoTheFolderThatWasMadeEvenWhenItsNameIsSwapped) {
+  InChildProcess([&] {
+    TScratchFolder elsewhere;
+    elsewhere.Write("keep.txt", "not ours");
+    std::string folder = NewTempFolder();
+    std::string name = folder.substr(0, folder.size() - 1);
+    // Someone renames the new folder and puts a link to another place there.
+    fs::rename(name, name + "-moved");
+    fs::create_directory_symlink(elsewhere.Path(), name);
+
+    auto file = CreateTempFile(folder, "ffmpeg.dll");
+    file->WriteText("MZ media");
+    file.Reset();
+    EXPECT_EQ(ReadFileBytes(name + "-moved/ffmpeg.dll"), "MZ media");
+    EXPECT_FALSE(fs::exists(elsewhere / "ffmpeg.dll"));
+
+    // Removing the run's folders removes the link, not what it leads to.
+    RemoveTempFolders();
+    EXPECT_FALSE(fs::exists(fs::symlink_status(name)));
+    EXPECT_EQ(ReadFileBytes(elsewhere / "keep.txt"), "not ours");
+  });
+}
+
+TEST_F(TempFolders, CreateTempFileMakesOnlyNewPlainFiles) {
+  InChildProcess([&] {
+    TScratchFolder elsewhere;
+    std::string target = elsewhere.Write("target.txt", "untouched");
+    std::string folder = NewTempFolder();
+    WriteFileBytes(folder + "present.dll", "present");
+    fs::create_symlink(target, folder + "link.dll");
+    struct TCase {
+      std::string Folder;
+      std::string Name;
+    } refused[] = {
+        {folder, "present.dll"},      // never replaced
+        {folder, "link.dll"},         // never followed
+        {folder, "../outside.dll"},   // a plain name only
+        {folder, ".."},               //
+        {folder, ""},                 //
+        {elsewhere.Path(), "x.dll"},  // not a folder of this run
+        {ExpectedRoot(), "x.dll"},    // nor the root itself
+    };
+    for (const auto& c : refused) {
+      SCOPED_TRACE(c.Folder + " " + c.Name);
+      EXPECT_THROW(CreateTempFile(c.Folder, c.Name), EStreamError);
+    }
+    EXPECT_EQ(ReadFileBytes(folder + "present.dll"), "present");
+    EXPECT_EQ(ReadFileBytes(target), "untouched");
+    EXPECT_FALSE(fs::exists(ExpectedRoot() + "outside.dll"));
+    EXPECT_FALSE(fs::exists(elsewhere / "x.dll"));
+
+    // The folder is known with or without its trailing separator.
+    auto file = CreateTempFile(folder.substr(0, folder.size() - 1), "new.dll");
+    EXPECT_EQ(file->FileName(), folder + "new.dll");
   });
 }
 
