@@ -38,7 +38,8 @@ int RunTool(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   // A failure no command caught is reported like the others: its text on
-  // standard error, exit status 2.
-  return viv::RunGuarded([&] { return RunTool(argc, argv); },
-                         [](const std::string& text) { viv::tool::Fail(text); });
+  // standard error, exit status 2. So is output that was lost.
+  int status = viv::RunGuarded([&] { return RunTool(argc, argv); },
+                               [](const std::string& text) { viv::tool::Fail(text); });
+  return viv::tool::FinishOutput(status);
 }

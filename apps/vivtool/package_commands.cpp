@@ -175,8 +175,7 @@ int RunCat(const std::string& path, const std::string& name) {
     auto stream = package->OpenEntryStream(*entry);
     char buffer[1 << 16];
     while (size_t n = stream->Read(buffer, sizeof buffer))
-      if (std::fwrite(buffer, 1, n, stdout) != n) return Fail("cat: write error");
-    std::fflush(stdout);
+      if (WriteOutput(buffer, n) != n) return kExitFailure;  // FinishOutput says why
   } catch (const std::exception& e) {
     return Fail(e.what());
   }

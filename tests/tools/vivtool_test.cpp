@@ -154,6 +154,28 @@ TEST_F(VivtoolTest, FailuresAndMissingEntries) {
             2);
 }
 
+TEST_F(VivtoolTest, OutputThatCannotBeWrittenIsAFailure) {
+  Write("big/Project.viv", "[Main]\r\nVivVersion=5.6\r\n");
+  Write("big/large.bin", std::string(200000, 'L'));  // more than any output buffer
+  ASSERT_EQ(Run({"pack", P("big"), P("a.vxshow")}).Status, 0);
+  const std::vector<std::string> commands[] = {
+      {"cat", P("a.vxshow"), "Project.viv"},
+      {"cat", P("a.vxshow"), "large.bin"},
+      {"info", P("a.vxshow")},
+      {"list", P("a.vxshow")},
+      {"ini", "dump", P("big/Project.viv")},
+      {"ini", "get", P("big/Project.viv"), "Main:VivVersion"},
+      {"action", "exit"},
+      {"--help"},
+  };
+  for (const auto& args : commands) {
+    SCOPED_TRACE(args[0] + " " + args.back());
+    TRun run = Run(args, "/dev/full");
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err, "cannot write the output: No space left on device\n");
+  }
+}
+
 TEST_F(VivtoolTest, ProjectTextCommands) {
   Write("p.viv",
         "[Main]\r\nopt_scr_width=1280\r\nHider=#FF8000,128\r\nText=a\\nb\r\n[Slide3]\r\n"
