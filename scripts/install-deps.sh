@@ -8,8 +8,8 @@ set -euo pipefail
 packages=(
   # toolchain
   g++ cmake ninja-build pkg-config
-  # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  # tests and benchmarks (nettle: digests of the sample packages)
+  libgtest-dev libgmock-dev libbenchmark-dev nettle-dev
   # foundation and container
   zlib1g-dev libicu-dev
   # viewer shell (message boxes, display checks)

@@ -5,8 +5,11 @@
 #include "image/image_library.h"
 #include "model/object_model_init.h"
 #include "tool.h"
+#include "viewer/failure_guard.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunTool(int argc, char** argv) {
   // Show loading reports its message boxes on standard error here.
   setenv("VIV_MESSAGE_BOX", "stderr", 1);
   viv::InstallImageLibrary();
@@ -27,8 +30,16 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
     return code == 0 ? 0 : viv::tool::kExitFailure;
-  } catch (const std::exception& e) {
-    return viv::tool::Fail(e.what());
   }
   return state.ExitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A failure no command caught is reported like the others: its text on
+  // standard error, exit status 2. So is output that was lost.
+  int status = viv::RunGuarded([&] { return RunTool(argc, argv); },
+                               [](const std::string& text) { viv::tool::Fail(text); });
+  return viv::tool::FinishOutput(status);
 }

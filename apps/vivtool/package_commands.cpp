@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -60,15 +61,83 @@ std::vector<TMethodRule> OrderedRules(const CLI::App& command, const TPackArgs& 
   return rules;
 }
 
+bool IsControl(char c) {
+  auto b = static_cast<unsigned char>(c);
+  return b < 0x20 || b == 0x7F;
+}
+
+// A name for a message, its control characters written as "\xNN".
+std::string Printable(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (!IsControl(c)) {
+      out += c;
+      continue;
+    }
+    char code[8];
+    std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned char>(c));
+    out += code;
+  }
+  return out;
+}
+
+// Where a link leads, also when its target does not exist (yet).
+fs::path LinkTarget(const fs::path& link) {
+  fs::path target = fs::read_symlink(link);
+  if (target.is_relative()) target = link.parent_path() / target;
+  return fs::weakly_canonical(target);
+}
+
+bool IsInside(const fs::path& path, const fs::path& folder) {
+  auto [inFolder, inPath] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return inFolder == folder.end();
+}
+
+// The files under root, by their path under it ("/"-separated, sorted). Links
+// are named by where they stand, not by their target, and a link that leads
+// out of root is refused: its target is not the show's to pack. The package
+// being written is left out when it lies inside root.
+std::optional<std::vector<std::string>> SourceFiles(const fs::path& root, const fs::path& out) {
+  const fs::path realRoot = fs::canonical(root);
+  std::error_code ec;
+  const bool outExists = fs::exists(out, ec);
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_symlink() && !IsInside(LinkTarget(entry.path()), realRoot)) {
+      Fail("pack: " + Printable(entry.path().string()) + " is a link that leads out of " +
+           Printable(root.string()));
+      return std::nullopt;
+    }
+    if (!entry.is_regular_file()) continue;
+    if (outExists && fs::equivalent(entry.path(), out, ec)) continue;
+    files.push_back(entry.path().lexically_relative(root).generic_string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Texts go into the directory as they are, so none may hold a control
+// character: a line break would start lines (and sections) of its own.
+bool RefuseControlCharacters(const std::vector<TPackSource>& sources) {
+  for (const auto& source : sources) {
+    if (std::none_of(source.EntryName.begin(), source.EntryName.end(), IsControl)) continue;
+    Fail("pack: the entry name \"" + Printable(source.EntryName) + "\" holds a control character");
+    return false;
+  }
+  return true;
+}
+
 int RunPack(const CLI::App& command, const TPackArgs& args) {
-  fs::path root(args.Source);
+  // Trailing separators dropped, so that paths under it compare by their parts.
+  fs::path root = fs::path(args.Source).lexically_normal();
+  if (!root.has_filename() && root.has_parent_path() && root != root.root_path())
+    root = root.parent_path();
   if (!fs::is_regular_file(root / "Project.viv"))
     return Fail("pack: " + args.Source + " has no Project.viv at its top");
 
-  std::vector<std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(root))
-    if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), root).generic_string());
-  std::sort(files.begin(), files.end());
+  auto listed = SourceFiles(root, args.Out);
+  if (!listed) return kExitFailure;
+  const std::vector<std::string>& files = *listed;
 
   std::vector<TMethodRule> rules = OrderedRules(command, args);
   TPackMethod defaultMethod = MethodByName(args.Method);
@@ -87,6 +156,7 @@ int RunPack(const CLI::App& command, const TPackArgs& args) {
     std::replace(name.begin(), name.end(), '/', '\\');
     sources.push_back({name, (root / relative).string(), std::nullopt, method});
   }
+  if (!RefuseControlCharacters(sources)) return kExitFailure;
 
   TPackOptions options;
   bool exe = !args.Exe.empty();
@@ -175,8 +245,7 @@ int RunCat(const std::string& path, const std::string& name) {
     auto stream = package->OpenEntryStream(*entry);
     char buffer[1 << 16];
     while (size_t n = stream->Read(buffer, sizeof buffer))
-      if (std::fwrite(buffer, 1, n, stdout) != n) return Fail("cat: write error");
-    std::fflush(stdout);
+      if (WriteOutput(buffer, n) != n) return kExitFailure;  // FinishOutput says why
   } catch (const std::exception& e) {
     return Fail(e.what());
   }

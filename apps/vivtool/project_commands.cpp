@@ -21,9 +21,7 @@ struct TIniGetArgs {
 class TStdoutStream : public TStream {
  public:
   size_t Read(void*, size_t) override { return 0; }
-  size_t Write(const void* buffer, size_t count) override {
-    return std::fwrite(buffer, 1, count, stdout);
-  }
+  size_t Write(const void* buffer, size_t count) override { return WriteOutput(buffer, count); }
   int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
 };
 
@@ -88,7 +86,7 @@ int RunIniDump(const std::string& file) {
   if (!LoadDocument(file, document)) return kExitFailure;
   TStdoutStream out;
   document.SaveToStream(out, true);
-  std::fflush(stdout);
+  FlushOutput();
   return kExitOk;
 }
 

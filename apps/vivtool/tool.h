@@ -27,6 +27,14 @@ struct TToolState {
 };
 
 void PrintJson(const TJson& json);
+// Writes to standard output and returns the bytes written; a failure is
+// remembered for FinishOutput.
+size_t WriteOutput(const void* bytes, size_t count);
+// Flushes standard output, remembering a failure like WriteOutput.
+void FlushOutput();
+// Flushes standard output. When anything written there was lost, reports the
+// system's reason on standard error and returns kExitFailure, else exitCode.
+int FinishOutput(int exitCode);
 // The error text on standard error; returns kExitFailure.
 int Fail(const std::string& text);
 // "0xAARRGGBB"

@@ -2,9 +2,12 @@
 #include <string>
 #include <vector>
 
+#include "viewer/failure_guard.h"
+#include "viewer/message_box.h"
 #include "viewer/startup.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> tokens(argv, argv + argc);
-  return viv::RunPlayer(tokens);
+  return viv::RunGuarded(
+      [&] { return viv::RunPlayer(std::vector<std::string>(argv, argv + argc)); },
+      [](const std::string& text) { viv::ShowMessageBox(viv::kErrorTitle, text); });
 }

@@ -31,11 +31,9 @@ std::string ExtractEntry(const TVivShowLocator* show, const char* entryName) {
   if (!entry) return {};
   try {
     auto in = packed->Package().OpenEntryStream(*entry);
-    std::string path = NewTempFolder() + entryName;
-    auto out = TFileStream::Open(path, TFileMode::Create);
-    if (!out) return {};
+    auto out = CreateTempFile(NewTempFolder(), entryName);
     out->CopyFrom(*in);
-    return path;
+    return out->FileName();
   } catch (const std::exception& e) {
     LogLine(std::string("Extract ") + entryName + " failed: " + e.what());
     return {};

@@ -33,8 +33,11 @@ struct TPackResult {
   int64_t End = 0;
 };
 
-// Raises TCommonException with a readable message on bad input (duplicate
-// names, unreadable files, an offset without the long trailer).
+// Writes beside outPath and renames the result into place once complete, so a
+// failure leaves no file behind and an earlier one unchanged. Raises
+// TCommonException with a readable message on bad input (duplicate names,
+// names with a blank at either end, a version with control characters,
+// unreadable files, an offset without the long trailer).
 TPackResult WritePackage(const std::string& outPath, const std::vector<TPackSource>& sources,
                          const TPackOptions& options);
 

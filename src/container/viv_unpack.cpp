@@ -97,8 +97,12 @@ bool TVivUnpack::ReadDirectory() {
   if (!written.empty() && written != std::to_string(fDirectoryPosition)) {
     if (!protection->ReadBool("allowmodify", false)) return Fail(std::string(kFileModified));
     auto original = ParseInt64(written);
-    if (!original || *original > fDirectoryPosition) return Fail(std::string(kFileDamaged));
-    fEntryDelta = fDirectoryPosition - *original;
+    // A delta beyond 64 bits cannot come from moving a real package.
+    int64_t delta = 0;
+    if (!original || *original > fDirectoryPosition ||
+        __builtin_sub_overflow(fDirectoryPosition, *original, &delta))
+      return Fail(std::string(kFileDamaged));
+    fEntryDelta = delta;
   }
   fVersion = protection ? protection->ReadText("vivversion") : std::string();
   return true;
@@ -119,9 +123,11 @@ std::optional<TPackageEntry> TVivUnpack::EntryOfSection(const TIniSection& secti
   auto p = ParseInt64(position->Value());
   auto s = ParseInt64(size->Value());
   // Values that are no numbers, negative, or that overflow with the delta name
-  // no readable bytes.
-  if (!p || !s || *p < 0 || *s < 0 || *p > INT64_MAX - fEntryDelta) return std::nullopt;
-  return TPackageEntry{*p + fEntryDelta, *s, PackMethodFromNumber(section.ReadInt64("_pm", 0))};
+  // no readable bytes (a range past 64 bits is refused when it is opened).
+  int64_t absolute = 0;
+  if (!p || !s || *p < 0 || *s < 0 || __builtin_add_overflow(*p, fEntryDelta, &absolute))
+    return std::nullopt;
+  return TPackageEntry{absolute, *s, PackMethodFromNumber(section.ReadInt64("_pm", 0))};
 }
 
 TRef<TStream> TVivUnpack::OpenEntryStream(const TPackageEntry& entry, TReadCallback callback,

@@ -6,6 +6,7 @@
 #include "base/player_path.h"
 #include "base/text.h"
 #include "container/aux_libraries.h"
+#include "container/disk_path.h"
 #include "show/viv_source.h"
 #include "viewer/command_line.h"
 #include "viewer/message_box.h"
@@ -56,10 +57,13 @@ std::string ChangeExtension(const std::string& name, const std::string& extensio
 }
 
 std::string ResolveAgainstPlayerFolder(const std::string& name) {
-  if (name.empty() || name[0] == '/') return name;
+  // Switch values are written like the show's own names ("..\Shows\a.exe");
+  // both switches turn them into disk paths the same way.
+  std::string path = DiskPathOf(name);
+  if (path.empty() || path[0] == '/') return path;
   std::string folder = PlayerFolder();
-  std::string_view rest = name;
-  while (rest.starts_with("..\\") || rest.starts_with("../")) {
+  std::string_view rest = path;
+  while (rest.starts_with("../")) {
     rest.remove_prefix(3);
     folder = FolderOf(folder);
   }

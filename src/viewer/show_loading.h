@@ -16,9 +16,10 @@ struct TShowChoice {
 };
 
 // "-filename" (preview), else "-exename", else a show named without a switch,
-// else the player's own file. Names given by switch are relative to the
-// player's folder, each leading "..\" going one folder up; a name given without
-// a switch is relative to the working folder.
+// else the player's own file. Names given by switch are show names ("\" or "/"
+// between folders, a drive letter dropped) relative to the player's folder,
+// each leading "..\" going one folder up; a name given without a switch is a
+// disk path relative to the working folder.
 TShowChoice ChooseShowFile(const TPlayerCommandLine& commandLine);
 std::string ResolveAgainstPlayerFolder(const std::string& name);
 

@@ -59,9 +59,9 @@ std::string WindowProfileFile(SDL_Window* window) {
   std::string bytes(static_cast<const char*>(icc), size);
   SDL_free(icc);
   try {
-    std::string path = NewTempFolder() + "display.icc";
-    WriteFileBytes(path, bytes);
-    return path;
+    auto file = CreateTempFile(NewTempFolder(), "display.icc");
+    file->WriteText(bytes);
+    return file->FileName();
   } catch (const std::exception& e) {
     LogLine(std::string("Display profile not written: ") + e.what());
     return {};

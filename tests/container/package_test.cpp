@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <thread>
@@ -136,6 +137,9 @@ TEST(PackageProtection, MovedDirectoriesNeedPermission) {
       {1000, {"strucpos=10", "allowmodify=1"}, "", 1000},
       {1000, {"strucpos=abc", "allowmodify=1"}, kDamaged, 0},
       {0, {"strucpos=11", "allowmodify=1"}, kDamaged, 0},
+      // 10 - (-2^63) and 10 - (-2^63 + 9) do not fit in 64 bits.
+      {0, {"strucpos=-9223372036854775808", "allowmodify=1"}, kDamaged, 0},
+      {0, {"strucpos=-9223372036854775799", "allowmodify=1"}, kDamaged, 0},
   };
   for (const auto& c : cases) {
     std::string lines;
@@ -430,6 +434,39 @@ TEST(PackageRoundTrip, WriterRefusesWhatTheReaderCouldNotTellApart) {
   TPackOptions shortWithOffset;
   shortWithOffset.Offset = 10;
   EXPECT_THROW(WritePackage(path, {}, shortWithOffset), TCommonException);
+  // The directory parser trims section names, so these could never be found.
+  for (const char* name : {" a", "a ", "Text\\trail ", ""}) {
+    SCOPED_TRACE(testing::PrintToString(name));
+    std::vector<TPackSource> blank = {{name, "", std::string("a"), TPackMethod::Stored}};
+    EXPECT_THROW(WritePackage(path, blank, {}), TCommonException);
+  }
+  // The version is written as it is; a line break would add lines of its own.
+  for (const char* version : {"5.6\r\n[x]\r\n_ps=0", "5\t6", "5\x7F"}) {
+    SCOPED_TRACE(testing::PrintToString(version));
+    TPackOptions options;
+    options.Version = version;
+    EXPECT_THROW(WritePackage(path, {}, options), TCommonException);
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(PackageRoundTrip, AFailedWriteLeavesTheEarlierFileAlone) {
+  TScratchFolder folder;
+  std::string path = folder.Write("show.vxshow", "earlier package");
+  std::vector<TPackSource> sources = {
+      {"Project.viv", "", std::string("[Main]\r\n"), TPackMethod::Deflated},
+      {"a.jpg", folder / "missing.jpg", std::nullopt, TPackMethod::Stored}};
+  EXPECT_THROW(WritePackage(path, sources, {}), TCommonException);
+  EXPECT_EQ(ReadFileBytes(path), "earlier package");
+
+  // A complete package takes the name; no temporary file stays beside it.
+  sources.pop_back();
+  WritePackage(path, sources, {});
+  EXPECT_TRUE(MakeRef<TVivUnpack>(path)->IsOpen());
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+    names.push_back(entry.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"show.vxshow"});
 }
 
 // --- hostile packages

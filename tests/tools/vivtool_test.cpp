@@ -1,11 +1,14 @@
 // The show tool end to end: packages in every form it writes, read back by its
 // own inspection commands.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "base/crypt_stream.h"
 #include "base/stream.h"
@@ -152,6 +155,135 @@ TEST_F(VivtoolTest, FailuresAndMissingEntries) {
   EXPECT_EQ(Run({"pack", P("show/Pictures"), P("b.vxshow")}).Status, 2);  // no Project.viv
   EXPECT_EQ(Run({"pack", P("show"), P("c.vxshow"), "--trailer", "short", "--offset", "5"}).Status,
             2);
+}
+
+// Lowers the largest file this process and the programs it starts may write,
+// so that a package that grows without end is stopped.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &fSaved);
+    rlimit lowered = fSaved;
+    lowered.rlim_cur = std::min(bytes, fSaved.rlim_cur);
+    ::setrlimit(RLIMIT_FSIZE, &lowered);
+  }
+  ~TFileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &fSaved); }
+
+ private:
+  rlimit fSaved;
+};
+
+TEST_F(VivtoolTest, APackageInsideItsSourceFolderIsNotPackedIntoItself) {
+  uintmax_t sizes[2] = {};
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    TRun packed;
+    {
+      TFileSizeLimit limit(16 << 20);
+      packed = Run({"pack", P("show"), P("show/out.vxshow")});
+    }
+    ASSERT_EQ(packed.Status, 0) << packed.Err;
+    sizes[run] = fs::file_size(P("show/out.vxshow"));
+    json list = Json({"list", P("show/out.vxshow")});
+    EXPECT_EQ(list.size(), 3u) << list.dump();
+  }
+  EXPECT_EQ(sizes[1], sizes[0]);
+  // Only the package was added to the folder; no temporary file stayed.
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(P("show")))
+    names.insert(entry.path().filename().string());
+  EXPECT_EQ(names, (std::set<std::string>{"Pictures", "Project.viv", "Text", "out.vxshow"}));
+}
+
+TEST_F(VivtoolTest, EntriesAreNamedByTheirPathAndLinksMayNotLeadOut) {
+  fs::create_directories(P("show/deep"));
+  fs::create_symlink("../Text/notes.txt", P("show/deep/alias.txt"));
+  // A trailing separator changes nothing.
+  ASSERT_EQ(Run({"pack", P("show") + "/", P("in.vxshow")}).Status, 0);
+  std::vector<std::string> sections;
+  for (const auto& row : Json({"list", P("in.vxshow")})) sections.push_back(row["section"]);
+  EXPECT_EQ(sections, (std::vector<std::string>{"Pictures\\Beach <2019>.jpg", "Project.viv",
+                                                "Text\\notes.txt", "deep\\alias.txt"}));
+  EXPECT_EQ(Run({"cat", P("in.vxshow"), "deep\\alias.txt"}).Out, std::string(1400, 'n'));
+
+  const char* outside[] = {"../../../../../../etc/passwd", "/etc/passwd", "../..", "../../player",
+                           "../../missing.txt"};
+  for (const char* target : outside) {
+    SCOPED_TRACE(target);
+    fs::create_symlink(target, P("show/deep/rel"));
+    TRun run = Run({"pack", P("show"), P("out.vxshow")});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err,
+              "pack: " + P("show/deep/rel") + " is a link that leads out of " + P("show") + "\n");
+    EXPECT_FALSE(fs::exists(P("out.vxshow")));
+    fs::remove(P("show/deep/rel"));
+  }
+}
+
+TEST_F(VivtoolTest, TextsThatWouldBreakTheDirectoryAreRefused) {
+  const std::string blank =
+      "\" is empty or starts or ends with a blank, so it could not be found again\n";
+  struct TCase {
+    const char* Label;
+    std::string File;  // added under the show folder
+    std::vector<std::string> Options;
+    std::string Err;
+  } cases[] = {
+      {"a version with a line break",
+       "",
+       {"--version", "6.0\r\n[Project.viv]\r\n_ps=0"},
+       "pack: the version holds a control character\n"},
+      {"a version with a tab",
+       "",
+       {"--version", "6\t0"},
+       "pack: the version holds a control character\n"},
+      {"a file name with a line break",
+       "line\nbreak.txt",
+       {},
+       "pack: the entry name \"line\\x0Abreak.txt\" holds a control character\n"},
+      {"a file name with an escape",
+       "Text/a\x1B.txt",
+       {},
+       "pack: the entry name \"Text\\a\\x1B.txt\" holds a control character\n"},
+      {"a leading blank", " lead.txt", {}, "pack: the entry name \" lead.txt" + blank},
+      {"a trailing blank",
+       "Text/trail.txt ",
+       {},
+       "pack: the entry name \"Text\\trail.txt " + blank},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Label);
+    if (!c.File.empty()) Write("show/" + c.File, "x");
+    std::vector<std::string> args = {"pack", P("show"), P("bad.vxshow")};
+    args.insert(args.end(), c.Options.begin(), c.Options.end());
+    TRun run = Run(args);
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err, c.Err);
+    EXPECT_FALSE(fs::exists(P("bad.vxshow")));
+    if (!c.File.empty()) fs::remove(P("show/" + c.File));
+  }
+}
+
+TEST_F(VivtoolTest, OutputThatCannotBeWrittenIsAFailure) {
+  Write("big/Project.viv", "[Main]\r\nVivVersion=5.6\r\n");
+  Write("big/large.bin", std::string(200000, 'L'));  // more than any output buffer
+  ASSERT_EQ(Run({"pack", P("big"), P("a.vxshow")}).Status, 0);
+  const std::vector<std::string> commands[] = {
+      {"cat", P("a.vxshow"), "Project.viv"},
+      {"cat", P("a.vxshow"), "large.bin"},
+      {"info", P("a.vxshow")},
+      {"list", P("a.vxshow")},
+      {"ini", "dump", P("big/Project.viv")},
+      {"ini", "get", P("big/Project.viv"), "Main:VivVersion"},
+      {"action", "exit"},
+      {"--help"},
+  };
+  for (const auto& args : commands) {
+    SCOPED_TRACE(args[0] + " " + args.back());
+    TRun run = Run(args, "/dev/full");
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err, "cannot write the output: No space left on device\n");
+  }
 }
 
 TEST_F(VivtoolTest, ProjectTextCommands) {

@@ -67,6 +67,12 @@ TEST(ChooseShowFile, SwitchesAndRelativeNames) {
       {{"vivviewer", "-exename", "..\\..\\a.exe"}, "/shows/a.exe", true},
       {{"vivviewer", "-exename", "../x/a.exe"}, "/shows/player/x/a.exe", true},
       {{"vivviewer", "-exename", "/abs/a.exe"}, "/abs/a.exe", true},
+      // Every "\" of a switch value is a separator, not only those of "..\".
+      {{"vivviewer", "-exename", "..\\..\\x\\y.vxshow"}, "/shows/x/y.vxshow", true},
+      {{"vivviewer", "-filename", "..\\..\\x\\y.viv"}, "/shows/x/y.viv", false},
+      {{"vivviewer", "-exename", "sub\\a.vxshow"}, "/shows/player/bin/sub/a.vxshow", true},
+      {{"vivviewer", "-filename", "..\\sub/p.viv"}, "/shows/player/sub/p.viv", false},
+      {{"vivviewer", "-exename", "C:\\Shows\\a.exe"}, "/Shows/a.exe", true},
       {{"vivviewer", "-filename", "p.viv", "-exename", "a.exe"}, "/shows/player/bin/p.viv", false},
       {{"vivviewer", "/abs/show.vxshow"}, "/abs/show.vxshow", true},
       {{"vivviewer", "/abs/Project.VIV"}, "/abs/Project.VIV", false},

@@ -32,6 +32,7 @@ class ShowLoadingTest : public ::testing::Test {
   void SetUp() override {
     setenv("VIV_MESSAGE_BOX", "stderr", 1);
     setenv("TMPDIR", fFolder.Path().c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", fFolder.Path().c_str(), 1);
   }
 
   std::string Path(const std::string& name) const { return fFolder.Path() + "/" + name; }
