@@ -13,7 +13,7 @@
 #include "base/ref_object.h"
 #include "container/picture_cache.h"
 #include "image/bitmap.h"
-#include "image/colour_profile.h"
+#include "image/colour/colour_profile.h"
 
 namespace viv {
 

@@ -6,14 +6,14 @@
 
 #include "base/log.h"
 #include "container/show_locator.h"
-#include "image/bmp_decoder.h"
-#include "image/colour_management.h"
-#include "image/gif_store.h"
-#include "image/jpeg_store.h"
+#include "image/colour/colour_management.h"
+#include "image/loaders/bmp_loader.h"
+#include "image/loaders/gif_store.h"
+#include "image/loaders/jpeg_loader.h"
+#include "image/loaders/png_loader.h"
+#include "image/loaders/qvgf_loader.h"
 #include "image/picture_metadata.h"
 #include "image/picture_registry.h"
-#include "image/png_store.h"
-#include "image/qvgf.h"
 
 namespace viv {
 namespace {

@@ -10,12 +10,12 @@
 #include <filesystem>
 
 #include "container/file_accessor.h"
-#include "image/colour_management.h"
+#include "image/colour/colour_management.h"
 #include "image/image_library.h"
-#include "image/mask.h"
+#include "image/loaders/png_loader.h"
+#include "image/mask_picture.h"
 #include "image/picture_metadata.h"
-#include "image/png_store.h"
-#include "image/shadow.h"
+#include "image/shadow_picture.h"
 #include "image_test_support.h"
 #include "support/scratch_folder.h"
 

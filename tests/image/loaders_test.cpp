@@ -5,14 +5,14 @@
 #include <cstring>
 
 #include "base/inflate_stream.h"
-#include "image/bmp_decoder.h"
-#include "image/colour_management.h"
-#include "image/gif_store.h"
+#include "image/colour/colour_management.h"
 #include "image/image_library.h"
-#include "image/jpeg_store.h"
+#include "image/loaders/bmp_loader.h"
+#include "image/loaders/gif_store.h"
+#include "image/loaders/jpeg_loader.h"
+#include "image/loaders/png_loader.h"
+#include "image/loaders/qvgf_loader.h"
 #include "image/picture_registry.h"
-#include "image/png_store.h"
-#include "image/qvgf.h"
 #include "image_test_support.h"
 
 namespace viv {

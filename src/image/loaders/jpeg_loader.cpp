@@ -1,4 +1,4 @@
-#include "image/jpeg_store.h"
+#include "image/loaders/jpeg_loader.h"
 
 // clang-format off
 #include <cstdio>
@@ -12,8 +12,8 @@
 
 #include "base/log.h"
 #include "container/load_callback.h"
-#include "image/colour_profile.h"
-#include "image/jpeg_icc.h"
+#include "image/colour/colour_profile.h"
+#include "image/loaders/jpeg_icc.h"
 #include "image/picture_registry.h"
 
 namespace viv {

@@ -1,4 +1,4 @@
-#include "image/jpeg_icc.h"
+#include "image/loaders/jpeg_icc.h"
 
 #include "base/log.h"
 

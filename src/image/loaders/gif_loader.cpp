@@ -1,4 +1,4 @@
-#include "image/gif_reader.h"
+#include "image/loaders/gif_loader.h"
 
 #include <gif_lib.h>
 

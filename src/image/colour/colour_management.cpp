@@ -1,4 +1,4 @@
-#include "image/colour_management.h"
+#include "image/colour/colour_management.h"
 
 #include <lcms2.h>
 #include <sys/stat.h>

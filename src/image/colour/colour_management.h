@@ -12,7 +12,7 @@
 
 #include "base/ref_object.h"
 #include "image/bitmap.h"
-#include "image/colour_profile.h"
+#include "image/colour/colour_profile.h"
 
 namespace viv {
 

@@ -1,4 +1,4 @@
-#include "image/gif_store.h"
+#include "image/loaders/gif_store.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "image/bitmap_store.h"
-#include "image/gif_reader.h"
+#include "image/loaders/gif_loader.h"
 
 namespace viv {
 

@@ -1,4 +1,4 @@
-#include "image/png_store.h"
+#include "image/loaders/png_loader.h"
 
 #include <png.h>
 

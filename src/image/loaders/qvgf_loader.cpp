@@ -1,4 +1,4 @@
-#include "image/qvgf.h"
+#include "image/loaders/qvgf_loader.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include "base/partial_stream.h"
 #include "base/text.h"
 #include "container/load_callback.h"
-#include "image/bmp_decoder.h"
+#include "image/loaders/bmp_loader.h"
 #include "image/picture_registry.h"
 
 namespace viv {

@@ -1,4 +1,4 @@
-#include "image/bmp_decoder.h"
+#include "image/loaders/bmp_loader.h"
 
 #include <bit>
 #include <cstring>
