@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/ref_object.h"
-#include "container/picture_cache.h"
+#include "container/picture_store.h"
 #include "image/bitmap.h"
 #include "image/colour/colour_profile.h"
 

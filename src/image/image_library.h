@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "base/ref_object.h"
-#include "container/picture_cache.h"
+#include "container/picture_services.h"
 #include "image/bitmap.h"
 
 namespace viv {
