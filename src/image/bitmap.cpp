@@ -1,19 +1,15 @@
 #include "image/bitmap.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <string>
 
 #include "base/exceptions.h"
-#include "base/log.h"
 
 namespace viv {
 namespace {
 
 constexpr const char* kInvalidCombination = "Invalid Combination Of Bitmap Parameters";
-
-std::atomic<int64_t> gPixelLimit{kMaxPicturePixels};
 
 }  // namespace
 
@@ -36,22 +32,6 @@ std::string_view PixelFormatName(TPixelFormat format) {
 }
 
 bool HasAlpha(TPixelFormat format) { return format == TPixelFormat::Argb32; }
-
-void SetPicturePixelLimit(int64_t pixels) {
-  gPixelLimit = std::clamp<int64_t>(pixels, 1, kMaxPicturePixels);
-}
-
-int64_t PicturePixelLimit() { return gPixelLimit; }
-
-bool PictureSizeAllowed(int64_t width, int64_t height, std::string_view name) {
-  if (width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
-      width * height <= gPixelLimit)
-    return true;
-  LogLine("Picture \"" + std::string(name) + "\" declined: size " + std::to_string(width) + "x" +
-          std::to_string(height) + " outside the limit of " + std::to_string(gPixelLimit.load()) +
-          " pixels");
-  return false;
-}
 
 TBitmap::TBitmap(int32_t width, int32_t height, TPixelFormat format, TBitmapInit init)
     : fWidth(width), fHeight(height), fFormat(format) {

@@ -13,7 +13,7 @@
 #include "container/show_locator.h"
 #include "image/colour/colour_management.h"
 #include "image/image_library.h"
-#include "image/loaders/jpeg_icc.h"
+#include "image/loaders/jpeg_loader.h"
 #include "image/loaders/png_loader.h"
 #include "image/loaders/qvgf_loader.h"
 #include "image_test_support.h"

@@ -15,6 +15,7 @@
 #include "image/loaders/png_loader.h"
 #include "image/mask_picture.h"
 #include "image/picture_metadata.h"
+#include "image/placeholder_picture.h"
 #include "image/shadow_picture.h"
 #include "image_test_support.h"
 #include "support/scratch_folder.h"

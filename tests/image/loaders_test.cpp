@@ -8,7 +8,7 @@
 #include "image/colour/colour_management.h"
 #include "image/image_library.h"
 #include "image/loaders/bmp_loader.h"
-#include "image/loaders/gif_store.h"
+#include "image/loaders/gif_loader.h"
 #include "image/loaders/jpeg_loader.h"
 #include "image/loaders/png_loader.h"
 #include "image/loaders/qvgf_loader.h"

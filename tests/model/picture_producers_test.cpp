@@ -9,6 +9,7 @@
 #include "image/bitmap_store.h"
 #include "image/image_library.h"
 #include "image/loaders/png_loader.h"
+#include "image/placeholder_picture.h"
 #include "image/shadow_picture.h"
 #include "model/object_model.h"
 #include "model/slide_host.h"

@@ -1,5 +1,6 @@
-// GIF89a files on giflib: frame rectangles, transparency, disposal and delays,
-// and frames composed one over the other as a player shows them.
+// GIF pictures on giflib: frame rectangles, transparency, disposal and delays,
+// frames composed one over the other as a player shows them, and the loaders
+// for the animated picture, its first frame and the sheet of all frames.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "base/ref_object.h"
+#include "base/stream.h"
 #include "image/bitmap.h"
+#include "image/bitmap_store.h"
 
 namespace viv {
 
@@ -70,5 +73,29 @@ class TGifReader : public TRefObject {
   // The picture before each key frame was drawn, once composed.
   std::map<size_t, TRef<TBitmap>> fKeyFrames;
 };
+
+class TGifBitmapStore : public TSysBitmapStore {
+ public:
+  // A sheet is the screen width times the frame count wide.
+  TGifBitmapStore(std::string name, TRef<TGifReader> reader, bool sheet);
+  std::string_view ClassName() const override { return "TGifBitmapStore"; }
+  std::string_view LoaderName() const override { return "gif"; }
+  TGifReader& Reader() const { return *fReader; }
+  bool IsSheet() const { return fSheet; }
+
+ protected:
+  TRef<TBitmap> DecodeLevel(int level) override;
+
+ private:
+  TRef<TGifReader> fReader;
+  bool fSheet;
+};
+
+// ".gif": the animated picture (level 0 shows its first frame).
+TRef<TSysBitmapStore> LoadGifPicture(TStream& stream, std::string_view name);
+// ".gif_first_frame": its first frame.
+TRef<TSysBitmapStore> LoadGifFirstFrame(TStream& stream, std::string_view name);
+// ".gif|framesatlas": all frames side by side.
+TRef<TSysBitmapStore> LoadGifFramesAtlas(TStream& stream, std::string_view name);
 
 }  // namespace viv

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/exceptions.h"
+#include "base/stream.h"
 #include "image/bitmap.h"
 #include "image/bitmap_store.h"
 
