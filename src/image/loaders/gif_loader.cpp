@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/byte_reader.h"
 #include "base/log.h"
 #include "container/load_callback.h"
 #include "image/picture_registry.h"
@@ -18,23 +19,14 @@ constexpr int kApplication = 0xFF;
 constexpr std::string_view kNetscape = "NETSCAPE2.0";
 constexpr int kEndlessLoop = 65535;
 
-struct TCursor {
-  const std::string* Bytes;
-  size_t Position = 0;
-};
-
 int ReadBytes(GifFileType* gif, GifByteType* out, int count) {
-  auto* cursor = static_cast<TCursor*>(gif->UserData);
-  size_t n = std::min<size_t>(count, cursor->Bytes->size() - cursor->Position);
-  std::memcpy(out, cursor->Bytes->data() + cursor->Position, n);
-  cursor->Position += n;
-  return static_cast<int>(n);
+  return static_cast<int>(static_cast<TByteReader*>(gif->UserData)->Read(out, count));
 }
 
 // One giflib decoder over the bytes, closed with its scope.
 class TGifFile {
  public:
-  explicit TGifFile(const std::string& bytes) : fCursor{&bytes} {
+  explicit TGifFile(const std::string& bytes) : fCursor(bytes) {
     int error = 0;
     fGif = DGifOpen(&fCursor, &ReadBytes, &error);
   }
@@ -67,7 +59,7 @@ class TGifFile {
   }
 
  private:
-  TCursor fCursor;
+  TByteReader fCursor;
   GifFileType* fGif = nullptr;
 };
 
@@ -135,13 +127,13 @@ bool TGifReader::Scan() {
       if (code == kGraphicsControl && !blocks.empty() && blocks[0].size() >= 5) {
         auto b = reinterpret_cast<const uint8_t*>(blocks[0].data());
         pending.Disposal = (b[1] >> 2) & 7;
-        pending.DelayMs = (b[2] | b[3] << 8) * 10;
+        pending.DelayMs = LittleEndian16(b + 2) * 10;
         pending.Transparent = (b[1] & 1) ? b[4] : -1;
       } else if (code == kApplication && blocks.size() >= 2 && blocks[0].size() == 12 &&
                  blocks[0].compare(1, 11, kNetscape) == 0 && blocks[1].size() >= 4 &&
                  blocks[1][1] == 1) {
         auto b = reinterpret_cast<const uint8_t*>(blocks[1].data());
-        fLoopCount = b[2] | b[3] << 8;
+        fLoopCount = LittleEndian16(b + 2);
       }
       continue;
     }

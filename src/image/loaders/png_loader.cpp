@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/byte_reader.h"
 #include "base/log.h"
 #include "container/load_callback.h"
 #include "image/picture_registry.h"
@@ -15,16 +16,10 @@ namespace {
 // Ancillary chunks beyond this are not kept in memory.
 constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{8} << 20;
 
-struct TReader {
-  const std::string* Bytes;
-  size_t Position = 0;
-};
-
 void ReadBytes(png_structp png, png_bytep out, png_size_t count) {
-  auto* reader = static_cast<TReader*>(png_get_io_ptr(png));
-  if (reader->Bytes->size() - reader->Position < count) png_error(png, "Read Error");
-  std::memcpy(out, reader->Bytes->data() + reader->Position, count);
-  reader->Position += count;
+  auto* reader = static_cast<TByteReader*>(png_get_io_ptr(png));
+  if (reader->Remaining() < count) png_error(png, "Read Error");
+  reader->Read(out, count);
 }
 
 // libpng reports errors by jumping back to the function that set up the
@@ -69,7 +64,7 @@ bool ReadPng(const std::string& bytes, THeader& header, TRows* rows, char* messa
     png_destroy_read_struct(&png, nullptr, nullptr);
     return false;
   }
-  TReader reader{&bytes};
+  TByteReader reader(bytes);
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
     return false;
