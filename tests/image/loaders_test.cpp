@@ -14,10 +14,12 @@
 #include "image/loaders/qvgf_loader.h"
 #include "image/picture_registry.h"
 #include "image_test_support.h"
+#include "support/bmp_bytes.h"
 
 namespace viv {
 namespace {
 
+using test::BuildBmp;
 using test::Open;
 using test::PatternBitmap;
 
@@ -41,45 +43,6 @@ TEST(Registry, ExtensionsAreNormalised) {
 
 // --- BMP
 
-void Put16(std::string& s, size_t at, uint32_t v) {
-  s[at] = static_cast<char>(v);
-  s[at + 1] = static_cast<char>(v >> 8);
-}
-void Put32(std::string& s, size_t at, uint32_t v) {
-  Put16(s, at, v & 0xFFFF);
-  Put16(s, at + 2, v >> 16);
-}
-
-struct TBmpLayout {
-  int32_t Width, Height;
-  int Bits;
-  uint32_t Compression = 0;
-  std::vector<uint32_t> Palette;  // 0x00RRGGBB
-  std::string Pixels;
-  uint32_t HeaderSize = 40;
-  std::vector<uint32_t> Masks;  // red, green, blue (, alpha)
-};
-
-std::string BuildBmp(const TBmpLayout& layout) {
-  bool outsideMasks = layout.HeaderSize == 40 && !layout.Masks.empty();
-  size_t header = 14 + layout.HeaderSize + (outsideMasks ? 4 * layout.Masks.size() : 0);
-  size_t offset = header + 4 * layout.Palette.size();
-  std::string s(offset, '\0');
-  s[0] = 'B';
-  s[1] = 'M';
-  Put32(s, 10, static_cast<uint32_t>(offset));
-  Put32(s, 14, layout.HeaderSize);
-  Put32(s, 18, static_cast<uint32_t>(layout.Width));
-  Put32(s, 22, static_cast<uint32_t>(layout.Height));
-  Put16(s, 26, 1);
-  Put16(s, 28, static_cast<uint32_t>(layout.Bits));
-  Put32(s, 30, layout.Compression);
-  Put32(s, 46, static_cast<uint32_t>(layout.Palette.size()));
-  for (size_t i = 0; i < layout.Masks.size(); ++i) Put32(s, 14 + 40 + 4 * i, layout.Masks[i]);
-  for (size_t i = 0; i < layout.Palette.size(); ++i) Put32(s, header + 4 * i, layout.Palette[i]);
-  return s + layout.Pixels;
-}
-
 std::string Bytes(std::initializer_list<int> bytes) {
   std::string s;
   for (int b : bytes) s += static_cast<char>(b);
@@ -88,7 +51,7 @@ std::string Bytes(std::initializer_list<int> bytes) {
 
 struct TBmpCase {
   const char* What;
-  TBmpLayout Layout;
+  test::TBmpLayout Layout;
   TPixelFormat Format;
   std::vector<std::vector<uint32_t>> Rows;  // expected pixels, top row first
 };
@@ -191,7 +154,7 @@ TEST_F(Loaders, BadBmpsAreDeclined) {
       {"header size 200",
        [] {
          std::string s = BuildBmp({1, 1, 24, 0, {}, std::string(4, '\0')});
-         Put32(s, 14, 200);
+         test::PutLittleEndian32(s, 14, 200);
          return s;
        }()},
       {"not a BMP", "XM" + std::string(60, '\0')},
