@@ -40,9 +40,17 @@ TBitmap::TBitmap(int32_t width, int32_t height, TPixelFormat format, TBitmapInit
              "Bitmap size out of range");
   fStride = static_cast<size_t>(width) * BytesPerPixel(format);
   size_t size = fStride * static_cast<size_t>(height);
-  fPixels = init == TBitmapInit::Zeroed ? std::make_unique<uint8_t[]>(size)
-                                        : std::make_unique_for_overwrite<uint8_t[]>(size);
+  ReservePictureBytes(static_cast<int64_t>(size));
+  try {
+    fPixels = init == TBitmapInit::Zeroed ? std::make_unique<uint8_t[]>(size)
+                                          : std::make_unique_for_overwrite<uint8_t[]>(size);
+  } catch (...) {
+    ReleasePictureBytes(static_cast<int64_t>(size));
+    throw;
+  }
 }
+
+TBitmap::~TBitmap() { ReleasePictureBytes(static_cast<int64_t>(ByteSize())); }
 
 void TBitmap::Fill(uint32_t colour) {
   if (fFormat == TPixelFormat::Gray8) {

@@ -26,9 +26,11 @@ enum class TBitmapInit : uint8_t { Zeroed, Uninitialized };
 // Rows are packed (stride = width x bytes per pixel), top row first.
 class TBitmap : public TRefObject {
  public:
-  // Raises EAssertionFailed for sizes outside the limits (callers check first).
+  // Raises EAssertionFailed for sizes outside the limits (callers check
+  // first), and EPictureBudget when the pixels would pass the picture budget.
   TBitmap(int32_t width, int32_t height, TPixelFormat format,
           TBitmapInit init = TBitmapInit::Zeroed);
+  ~TBitmap() override;
 
   int32_t Width() const { return fWidth; }
   int32_t Height() const { return fHeight; }

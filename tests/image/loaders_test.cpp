@@ -20,8 +20,10 @@ namespace viv {
 namespace {
 
 using test::BuildBmp;
+using test::Bytes;
 using test::Open;
 using test::PatternBitmap;
+using test::Qvgf;
 
 class Loaders : public ::testing::Test {
  protected:
@@ -42,12 +44,6 @@ TEST(Registry, ExtensionsAreNormalised) {
 }
 
 // --- BMP
-
-std::string Bytes(std::initializer_list<int> bytes) {
-  std::string s;
-  for (int b : bytes) s += static_cast<char>(b);
-  return s;
-}
 
 struct TBmpCase {
   const char* What;
@@ -163,23 +159,6 @@ TEST_F(Loaders, BadBmpsAreDeclined) {
 }
 
 // --- QVGF
-
-std::string Qvgf(const std::vector<std::pair<std::string, std::string>>& fields,
-                 const std::string& payload) {
-  std::string out = "QVGF";
-  auto put16 = [&](size_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>(v >> 8);
-  };
-  put16(fields.size());
-  for (const auto& [k, v] : fields) {
-    put16(k.size());
-    out += k;
-    put16(v.size());
-    out += v;
-  }
-  return out + payload;
-}
 
 TEST_F(Loaders, QvgfWithAnExtraFieldLoadsAndDecodesOnFirstUse) {
   TRef<TBitmap> picture = PatternBitmap(7, 5, TPixelFormat::Rgb24);

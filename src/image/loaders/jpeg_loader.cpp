@@ -3,8 +3,10 @@
 // clang-format off
 #include <cstdio>
 #include <jpeglib.h>
+#include <jerror.h>
 // clang-format on
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <functional>
@@ -13,6 +15,7 @@
 #include "base/log.h"
 #include "container/load_callback.h"
 #include "image/colour/colour_profile.h"
+#include "image/picture_limits.h"
 #include "image/picture_registry.h"
 
 namespace viv {
@@ -77,7 +80,9 @@ struct TDecodeJob {
   std::vector<JSAMPROW> CmykRows;
   bool Inverted = false;  // Adobe CMYK stores inverted inks
 
-  bool Allocate(int32_t width, int32_t height, bool cmyk) noexcept {
+  // False, with why in message, when the pixels cannot be had (the picture
+  // budget, or memory).
+  bool Allocate(int32_t width, int32_t height, bool cmyk, char* message) noexcept {
     try {
       Out = MakeRef<TBitmap>(width, height, TPixelFormat::Rgb24, TBitmapInit::Uninitialized);
       if (cmyk) {
@@ -88,7 +93,8 @@ struct TDecodeJob {
         for (int32_t y = 0; y < height; ++y) Rows[y] = Out->Row(y);
       }
       return true;
-    } catch (...) {
+    } catch (const std::exception& e) {
+      std::snprintf(message, JMSG_LENGTH_MAX, "%s", e.what());
       return false;
     }
   }
@@ -121,7 +127,10 @@ bool Decode(const std::string& bytes, int level, TDecodeJob& job, char* message)
   TJpegError error;
   InitError(info, error);
   if (setjmp(error.Jump)) {
-    std::snprintf(message, JMSG_LENGTH_MAX, "%s", error.Message);
+    if (error.Manager.msg_code == JERR_NO_BACKING_STORE)
+      std::snprintf(message, JMSG_LENGTH_MAX, "%s", "decoding would pass the picture budget");
+    else
+      std::snprintf(message, JMSG_LENGTH_MAX, "%s", error.Message);
     jpeg_destroy_decompress(&info);
     return false;
   }
@@ -135,13 +144,17 @@ bool Decode(const std::string& bytes, int level, TDecodeJob& job, char* message)
   info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   info.scale_num = 1;
   info.scale_denom = 1u << level;
-  jpeg_start_decompress(&info);
+  jpeg_calc_output_dimensions(&info);
   if (!job.Allocate(static_cast<int32_t>(info.output_width),
-                    static_cast<int32_t>(info.output_height), cmyk)) {
-    std::snprintf(message, JMSG_LENGTH_MAX, "%s", "picture too large");
+                    static_cast<int32_t>(info.output_height), cmyk, message)) {
     jpeg_destroy_decompress(&info);
     return false;
   }
+  // Progressive and multi-scan files keep the whole picture's coefficients
+  // (up to 8 bytes a pixel); they get what the picture budget has left
+  // beside the output, and a file that needs more fails to decode.
+  info.mem->max_memory_to_use = std::max<long>(static_cast<long>(PictureBudgetLeft()), 1);
+  jpeg_start_decompress(&info);
   while (info.output_scanline < info.output_height) {
     auto y = static_cast<int32_t>(info.output_scanline);
     // Whole row groups at a time spare the decoder its one-row copies.

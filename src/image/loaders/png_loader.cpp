@@ -41,14 +41,17 @@ struct THeader {
 struct TRows {
   TRef<TBitmap> Out;
   std::vector<png_bytep> Pointers;
-  bool Allocate(int32_t width, int32_t height, bool alpha) noexcept {
+  // False, with why in message, when the pixels cannot be had (the picture
+  // budget, or memory).
+  bool Allocate(int32_t width, int32_t height, bool alpha, char* message) noexcept {
     try {
       Out = MakeRef<TBitmap>(width, height, alpha ? TPixelFormat::Argb32 : TPixelFormat::Rgb24,
                              TBitmapInit::Uninitialized);
       Pointers.resize(height);
       for (int32_t y = 0; y < height; ++y) Pointers[y] = Out->Row(y);
       return true;
-    } catch (...) {
+    } catch (const std::exception& e) {
+      std::snprintf(message, 200, "%s", e.what());
       return false;
     }
   }
@@ -84,8 +87,7 @@ bool ReadPng(const std::string& bytes, THeader& header, TRows* rows, char* messa
     png_set_bgr(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (!rows->Allocate(header.Width, header.Height, header.Alpha)) {
-      std::snprintf(message, 200, "%s", "picture too large");
+    if (!rows->Allocate(header.Width, header.Height, header.Alpha, message)) {
       png_destroy_read_struct(&png, &info, nullptr);
       return false;
     }
