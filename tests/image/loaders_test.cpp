@@ -443,6 +443,55 @@ TEST_F(Loaders, GifFramesFromKeyFramesMatchTheSequence) {
   }
 }
 
+TEST_F(Loaders, GifFramesDecodeIntoOneCanvas) {
+  // 100 x 100 at 32 bits is 40000 bytes: the canvas becomes the picture, and
+  // a frame restored after showing (disposal 3) keeps only its own rectangle.
+  std::vector<test::TGifFrame> frames = {{0, 0, 1, 1, {1}, 10, 3}, {1, 1, 1, 1, {2}, 10}};
+  std::string gif = test::MakeGif(100, 100, frames);
+  {
+    test::TPictureBudgetScope budget(60000);
+    for (const char* name : {"a.gif", "a.gif_first_frame"}) {
+      TImage image = Open(gif, name);
+      ASSERT_TRUE(image) << name;
+      EXPECT_EQ(image.Source()->GetMipLevel(0)->Pixel(0, 0), kRed) << name;
+      EXPECT_EQ(budget.Used(), 40000) << name;
+    }
+    TImage image = Open(gif, "a.gif");
+    TRef<TBitmap> second = dynamic_cast<TGifBitmapStore*>(image.Source())->Reader().ComposeFrame(1);
+    EXPECT_EQ(second->Pixel(0, 0), 0u);
+    EXPECT_EQ(second->Pixel(1, 1), kGreen);
+    EXPECT_EQ(budget.Used(), 40000);
+  }
+  // The sheet of both frames (80000 bytes) is drawn from one canvas.
+  test::TPictureBudgetScope budget(130000);
+  TImage sheet = Open(gif, "a.gif|framesatlas");
+  ASSERT_TRUE(sheet);
+  TRef<TBitmap> atlas = sheet.Source()->GetMipLevel(0);
+  EXPECT_EQ(atlas->Pixel(0, 0), kRed);
+  EXPECT_EQ(atlas->Pixel(100, 0), 0u);
+  EXPECT_EQ(atlas->Pixel(101, 1), kGreen);
+  EXPECT_EQ(budget.Used(), 80000);
+}
+
+TEST_F(Loaders, GifKeepsOnlyTheKeyFrameItStartsFrom) {
+  std::vector<test::TGifFrame> frames;
+  for (int i = 0; i < 23; ++i)
+    frames.push_back({i % 3, 0, 2, 1, {static_cast<uint8_t>(1 + i % 3), 2}, 5, i % 4});
+  TImage image = Open(test::MakeGif(4, 1, frames), "a.gif");
+  TGifReader& reader = dynamic_cast<TGifBitmapStore*>(image.Source())->Reader();
+  test::TPictureBudgetScope budget(1 << 20);
+  // Key frames are taken every 10 frames; only the latest one passed stays,
+  // one 4 x 1 picture of 16 bytes.
+  struct TCase {
+    size_t Frame;
+    int64_t Kept;
+  } cases[] = {{3, 0}, {22, 16}, {12, 16}, {5, 16}, {21, 16}, {0, 16}};
+  for (const TCase& c : cases) {
+    reader.ComposeFrame(c.Frame);
+    EXPECT_EQ(budget.Used(), c.Kept) << c.Frame;
+  }
+}
+
 TEST_F(Loaders, BadGifsAreDeclinedOrKeepTheirGoodFrames) {
   std::string gif = test::MakeGif(4, 1, DisposalFrames());
   EXPECT_FALSE(Open(gif.substr(0, 12), "a.gif"));

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -49,19 +48,26 @@ class TGifReader : public TRefObject {
   int64_t FrameCount() const;
 
   // The picture shown while frame k is up (32 bits, transparent where no
-  // frame drew), composed from the nearest key frame before it. Frames whose
-  // data is corrupt leave the picture as it was.
+  // frame drew), composed into one new picture from the kept key frame when
+  // that is at or before k, else from the start. Frames whose data is corrupt
+  // leave the picture as it was. Composing keeps one key frame: the picture
+  // before the last frame passed whose index is a multiple of
+  // kGifKeyFrameInterval, so that playing on, or again after a loop, starts
+  // close by.
   TRef<TBitmap> ComposeFrame(size_t k);
-  // Every frame in order; visit gets the index and the composed picture.
+  // Every frame in order on one canvas; visit gets the index and the picture.
   void ComposeAll(const std::function<void(size_t, const TBitmap&)>& visit);
 
  private:
   TGifReader(std::string bytes, std::string name)
       : fBytes(std::move(bytes)), fName(std::move(name)) {}
   bool Scan();
-  // Draws frames from..to onto canvas (the picture before frame from).
-  void Compose(size_t from, size_t to, TBitmap& canvas,
+  // Draws frames from..to onto canvas (the picture before frame from); visit
+  // sees each frame's picture. The last frame's disposal is not applied, so
+  // the canvas ends as frame `to` shows it.
+  void Compose(size_t from, size_t to, TBitmap& canvas, bool keepKeyFrames,
                const std::function<void(size_t, const TBitmap&)>& visit);
+  void KeepKeyFrame(size_t index, const TBitmap& canvas);
 
   std::string fBytes;
   std::string fName;
@@ -70,8 +76,9 @@ class TGifReader : public TRefObject {
   int fLoopCount = -1;
   std::vector<TGifFrameInfo> fFrames;
   std::mutex fLock;
-  // The picture before each key frame was drawn, once composed.
-  std::map<size_t, TRef<TBitmap>> fKeyFrames;
+  // The picture before frame fKeyIndex was drawn, or none.
+  size_t fKeyIndex = 0;
+  TRef<TBitmap> fKeyFrame;
 };
 
 class TGifBitmapStore : public TSysBitmapStore {
