@@ -355,6 +355,34 @@ TEST_F(Loaders, RegistryPicksLoadersByExtensionAndContent) {
   }
 }
 
+TEST_F(Loaders, PngChunksLongerThanTheFileAreDeclinedBeforeLibpngReadsThem) {
+  std::string png = EncodePng(*PatternBitmap(4, 4, TPixelFormat::Rgb24));
+  // The signature (8 bytes) and IHDR (25), the image data, IEND (12).
+  std::string head = png.substr(0, 33);
+  std::string data = png.substr(33, png.size() - 33 - 12);
+  std::string end = png.substr(png.size() - 12);
+  // 129 bytes of text where the length says 0x7ffffff0, and no CRC: 170 bytes
+  // in all, for which libpng alone allocates the 2 GiB claimed.
+  std::string text = test::PngChunk("tEXt", std::string(129, 'a'), 0x7ffffff0).substr(0, 8 + 129);
+  struct TCase {
+    const char* What;
+    std::string Bytes;
+    const char* Logged;
+  } cases[] = {
+      {"tEXt before the image data", head + text,
+       "chunk tEXt claims 2147483632 bytes where 129 remain"},
+      // One byte, its CRC and IEND follow the header.
+      {"zTXt after the image data", head + data + test::PngChunk("zTXt", "k", 100000) + end,
+       "chunk zTXt claims 100000 bytes where 17 remain"},
+  };
+  EXPECT_EQ(cases[0].Bytes.size(), 170u);
+  for (const TCase& c : cases) {
+    test::TLogCapture log;
+    EXPECT_FALSE(Open(c.Bytes, "a.png")) << c.What;
+    EXPECT_TRUE(log.Contains(std::string("PNG \"a.png\" not read: ") + c.Logged)) << c.What;
+  }
+}
+
 TEST_F(Loaders, TruncatedPngRaisesOnDecoding) {
   std::string png = EncodePng(*PatternBitmap(64, 64, TPixelFormat::Rgb24));
   TImage image = Open(png.substr(0, png.size() / 2), "a.png");

@@ -2,7 +2,9 @@
 
 #include <png.h>
 
+#include <cctype>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "base/byte_reader.h"
@@ -36,6 +38,38 @@ struct THeader {
   int32_t Height = 0;
   bool Alpha = false;
 };
+
+constexpr size_t kSignatureSize = 8;
+constexpr size_t kCrcSize = 4;
+constexpr std::string_view kImageData = "IDAT";
+constexpr std::string_view kImageEnd = "IEND";
+
+// libpng reads other chunks whole, allocating the length they claim before it
+// finds the file too short for them (png_set_chunk_malloc_max does not stop
+// it). The whole file is in memory, so such a chunk is found first. Image
+// data is read piece by piece: a cut IDAT only ends the picture early, which
+// decoding reports.
+bool ChunksFitTheFile(const std::string& bytes, std::string_view name) {
+  TByteReader reader(bytes);
+  reader.Skip(kSignatureSize);
+  uint32_t length = 0;
+  char type[4];
+  while (reader.ReadBigEndian32(length) && reader.Read(type, sizeof type) == sizeof type) {
+    std::string kind(type, sizeof type);
+    if (length > reader.Remaining()) {
+      if (kind == kImageData) return true;
+      for (char& c : kind)
+        if (!std::isalpha(static_cast<unsigned char>(c))) c = '?';
+      LogLine("PNG \"" + std::string(name) + "\" not read: chunk " + kind + " claims " +
+              std::to_string(length) + " bytes where " + std::to_string(reader.Remaining()) +
+              " remain");
+      return false;
+    }
+    reader.Skip(length);
+    if (kind == kImageEnd || !reader.Skip(kCrcSize)) break;
+  }
+  return true;
+}
 
 // Rows the decoder writes into, allocated outside the jump's reach.
 struct TRows {
@@ -151,9 +185,10 @@ TRef<TSysBitmapStore> LoadPngPicture(TStream& stream, std::string_view name) {
   if (stream.Read(signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) return nullptr;
   stream.Seek(-8, TSeekOrigin::Current);
   std::string bytes = ReadPictureFile(stream, name);
+  if (bytes.empty() || !ChunksFitTheFile(bytes, name)) return nullptr;
   THeader header;
   char message[200] = "";
-  if (bytes.empty() || !ReadPng(bytes, header, nullptr, message)) {
+  if (!ReadPng(bytes, header, nullptr, message)) {
     if (message[0]) LogLine("PNG \"" + std::string(name) + "\" not read: " + message);
     return nullptr;
   }
