@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "base/stream.h"
-#include "image/colour_management.h"
+#include "image/colour/colour_management.h"
 #include "image/image_library.h"
+#include "image/loaders/qvgf_loader.h"
 #include "image/picture_registry.h"
-#include "image/qvgf.h"
 
 extern char** environ;
 

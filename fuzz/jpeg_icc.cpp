@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/stream.h"
-#include "image/jpeg_icc.h"
+#include "image/loaders/jpeg_loader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto stream =

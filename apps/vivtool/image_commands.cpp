@@ -2,9 +2,9 @@
 #include <charconv>
 
 #include "base/stream.h"
-#include "image/colour_management.h"
+#include "image/colour/colour_management.h"
+#include "image/loaders/png_loader.h"
 #include "image/picture_registry.h"
-#include "image/png_store.h"
 #include "tool.h"
 
 namespace viv::tool {

@@ -11,6 +11,7 @@
 #include "base/stream.h"
 #include "container/file_source.h"
 #include "container/picture_cache.h"
+#include "container/picture_services.h"
 
 namespace viv {
 

@@ -11,7 +11,7 @@
 
 #include "base/ref_object.h"
 #include "base/stream.h"
-#include "container/picture_cache.h"
+#include "container/picture_store.h"
 #include "container/viv_unpack.h"
 
 namespace viv {

@@ -1,19 +1,15 @@
 #include "image/bitmap.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <string>
 
 #include "base/exceptions.h"
-#include "base/log.h"
 
 namespace viv {
 namespace {
 
 constexpr const char* kInvalidCombination = "Invalid Combination Of Bitmap Parameters";
-
-std::atomic<int64_t> gPixelLimit{kMaxPicturePixels};
 
 }  // namespace
 
@@ -37,22 +33,6 @@ std::string_view PixelFormatName(TPixelFormat format) {
 
 bool HasAlpha(TPixelFormat format) { return format == TPixelFormat::Argb32; }
 
-void SetPicturePixelLimit(int64_t pixels) {
-  gPixelLimit = std::clamp<int64_t>(pixels, 1, kMaxPicturePixels);
-}
-
-int64_t PicturePixelLimit() { return gPixelLimit; }
-
-bool PictureSizeAllowed(int64_t width, int64_t height, std::string_view name) {
-  if (width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
-      width * height <= gPixelLimit)
-    return true;
-  LogLine("Picture \"" + std::string(name) + "\" declined: size " + std::to_string(width) + "x" +
-          std::to_string(height) + " outside the limit of " + std::to_string(gPixelLimit.load()) +
-          " pixels");
-  return false;
-}
-
 TBitmap::TBitmap(int32_t width, int32_t height, TPixelFormat format, TBitmapInit init)
     : fWidth(width), fHeight(height), fFormat(format) {
   VIV_ASSERT(width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
@@ -60,9 +40,17 @@ TBitmap::TBitmap(int32_t width, int32_t height, TPixelFormat format, TBitmapInit
              "Bitmap size out of range");
   fStride = static_cast<size_t>(width) * BytesPerPixel(format);
   size_t size = fStride * static_cast<size_t>(height);
-  fPixels = init == TBitmapInit::Zeroed ? std::make_unique<uint8_t[]>(size)
-                                        : std::make_unique_for_overwrite<uint8_t[]>(size);
+  ReservePictureBytes(static_cast<int64_t>(size));
+  try {
+    fPixels = init == TBitmapInit::Zeroed ? std::make_unique<uint8_t[]>(size)
+                                          : std::make_unique_for_overwrite<uint8_t[]>(size);
+  } catch (...) {
+    ReleasePictureBytes(static_cast<int64_t>(size));
+    throw;
+  }
 }
+
+TBitmap::~TBitmap() { ReleasePictureBytes(static_cast<int64_t>(ByteSize())); }
 
 void TBitmap::Fill(uint32_t colour) {
   if (fFormat == TPixelFormat::Gray8) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/ref_object.h"
+#include "image/picture_limits.h"
 
 namespace viv {
 
@@ -18,19 +19,6 @@ int BytesPerPixel(TPixelFormat format);
 std::string_view PixelFormatName(TPixelFormat format);
 bool HasAlpha(TPixelFormat format);
 
-// The largest picture any loader or generator makes: 16384 x 16384 pixels
-// (1 GiB at 32 bits), and no side above 65535. Larger ones are declined with a
-// log line, so a header cannot make us allocate what its file does not back.
-inline constexpr int64_t kMaxPicturePixels = int64_t{16384} * 16384;
-inline constexpr int32_t kMaxPictureSide = 65535;
-// Fuzzers lower the limit so that each input stays quick; never raised above
-// kMaxPicturePixels.
-void SetPicturePixelLimit(int64_t pixels);
-int64_t PicturePixelLimit();
-// True when width x height is allowed; otherwise logs why the picture named is
-// declined.
-bool PictureSizeAllowed(int64_t width, int64_t height, std::string_view name);
-
 // Whether a new bitmap's pixels start at zero (transparent black) or as the
 // allocator left them, for decoders that write every pixel anyway.
 enum class TBitmapInit : uint8_t { Zeroed, Uninitialized };
@@ -38,9 +26,11 @@ enum class TBitmapInit : uint8_t { Zeroed, Uninitialized };
 // Rows are packed (stride = width x bytes per pixel), top row first.
 class TBitmap : public TRefObject {
  public:
-  // Raises EAssertionFailed for sizes outside the limits (callers check first).
+  // Raises EAssertionFailed for sizes outside the limits (callers check
+  // first), and EPictureBudget when the pixels would pass the picture budget.
   TBitmap(int32_t width, int32_t height, TPixelFormat format,
           TBitmapInit init = TBitmapInit::Zeroed);
+  ~TBitmap() override;
 
   int32_t Width() const { return fWidth; }
   int32_t Height() const { return fHeight; }

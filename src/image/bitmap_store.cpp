@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/exceptions.h"
-#include "image/colour_profile.h"
+#include "image/colour/colour_profile.h"
 
 namespace viv {
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "base/ref_object.h"
-#include "container/picture_cache.h"
+#include "container/picture_store.h"
 #include "image/bitmap.h"
-#include "image/colour_profile.h"
+#include "image/colour/colour_profile.h"
 
 namespace viv {
 

@@ -1,24 +1,22 @@
 #include "image/image_library.h"
 
-#include <atomic>
 #include <mutex>
 #include <string>
 
 #include "base/log.h"
 #include "container/show_locator.h"
-#include "image/bmp_decoder.h"
-#include "image/colour_management.h"
-#include "image/gif_store.h"
-#include "image/jpeg_store.h"
+#include "image/colour/colour_management.h"
+#include "image/loaders/bmp_loader.h"
+#include "image/loaders/gif_loader.h"
+#include "image/loaders/jpeg_loader.h"
+#include "image/loaders/png_loader.h"
+#include "image/loaders/qvgf_loader.h"
 #include "image/picture_metadata.h"
 #include "image/picture_registry.h"
-#include "image/png_store.h"
-#include "image/qvgf.h"
+#include "image/placeholder_picture.h"
 
 namespace viv {
 namespace {
-
-std::atomic<TPlaceholderPainter> gPainter{nullptr};
 
 TRef<TPictureStore> DecodePicture(TStream& stream, std::string_view name, int orientation) {
   return OpenImage(stream, name, orientation).SourceRef();
@@ -60,22 +58,6 @@ void InstallImageLibrary() {
     InstallColourManagement();
     SetShowOpenedHook(&ReadColorManagement);
   });
-}
-
-void SetPlaceholderPainter(TPlaceholderPainter painter) { gPainter = painter; }
-
-TRef<TPictureStore> MakePlaceholderPicture(TPictureFailure failure, std::string_view name) {
-  std::string first =
-      failure == TPictureFailure::NotFound ? " Image not found " : " Image load error: ";
-  // Appended piece by piece: GCC 12 at -O3 misreads " " + name + " " as an
-  // overlapping copy.
-  std::string second(1, ' ');
-  second.append(name);
-  second.push_back(' ');
-  auto picture = MakeRef<TBitmap>(kPlaceholderWidth, kPlaceholderHeight, TPixelFormat::Argb32);
-  picture->Fill(kPlaceholderBackColour);
-  if (TPlaceholderPainter painter = gPainter) painter(*picture, first, second);
-  return MakeRef<TWrapperBitmapStore>(std::string(name), picture, "generated");
 }
 
 }  // namespace viv

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "base/exceptions.h"
 #include "base/log.h"
 #include "base/text.h"
 #include "container/file_accessor.h"
@@ -87,7 +88,14 @@ TImage OpenImage(TStream& stream, std::string_view name, int orientation) {
   int64_t start = stream.GetPosition();
   for (const TLoaderEntry& entry : loaders) {
     if (!Accepts(entry, extension)) continue;
-    TRef<TSysBitmapStore> store = entry.Loader(stream, name);
+    TRef<TSysBitmapStore> store;
+    try {
+      store = entry.Loader(stream, name);
+    } catch (const TCommonException& e) {
+      // A loader that decodes at once may be refused its pixels (the picture
+      // budget); that declines the picture like any other failure.
+      LogLine("Picture \"" + std::string(name) + "\" not opened: " + e.what());
+    }
     if (store) {
       store->SetTurning(TurningForOrientation(orientation));
       return TImage(store);

@@ -34,7 +34,8 @@ void ClearPictureLoaders();
 // The loaders for the name's extension (all of them without one) in
 // registration order; the first source wins. A ".bmp" that holds PNG data is
 // opened as ".png". The orientation code (EXIF 1, 3, 6, 8) turns the source.
-// The stream's position is restored after each loader that declines.
+// The stream's position is restored after each loader that declines; a
+// loader's exception (a picture refused by the picture budget) declines too.
 TImage OpenImage(TStream& stream, std::string_view name, int orientation = 1);
 // Opens the name through the process-wide disk accessor; failures give an
 // empty image.

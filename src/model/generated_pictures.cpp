@@ -4,8 +4,8 @@
 #include <mutex>
 
 #include "image/bitmap_store.h"
-#include "image/mask.h"
-#include "image/shadow.h"
+#include "image/mask_picture.h"
+#include "image/shadow_picture.h"
 #include "model/slide_host.h"
 #include "project/value_syntax.h"
 

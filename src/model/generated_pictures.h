@@ -3,7 +3,7 @@
 // library makes from pictures.
 #pragma once
 
-#include "container/picture_cache.h"
+#include "container/picture_store.h"
 
 namespace viv {
 

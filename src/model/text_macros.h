@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "container/picture_cache.h"
+#include "image/picture_metadata.h"
 
 namespace viv {
 

@@ -9,7 +9,7 @@
 #include "base/player_path.h"
 #include "container/aux_libraries.h"
 #include "container/temp_folders.h"
-#include "image/colour_management.h"
+#include "image/colour/colour_management.h"
 #include "image/image_library.h"
 #include "viewer/command_line.h"
 #include "viewer/message_box.h"

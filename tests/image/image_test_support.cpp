@@ -5,11 +5,13 @@
 #include <jpeglib.h>
 // clang-format on
 #include <gif_lib.h>
+#include <zlib.h>
 
 #include <exiv2/exiv2.hpp>
 #include <mutex>
 
 #include "base/log.h"
+#include "image/picture_limits.h"
 #include "image/picture_registry.h"
 
 namespace viv::test {
@@ -131,6 +133,41 @@ std::string AddMetadata(const std::string& jpeg) {
   return std::string(reinterpret_cast<const char*>(data.pData_), data.size_);
 }
 
+std::string Bytes(std::initializer_list<int> bytes) {
+  std::string s;
+  for (int b : bytes) s += static_cast<char>(b);
+  return s;
+}
+
+std::string Qvgf(const std::vector<std::pair<std::string, std::string>>& fields,
+                 const std::string& payload) {
+  std::string out = "QVGF";
+  auto put16 = [&](size_t v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>(v >> 8);
+  };
+  put16(fields.size());
+  for (const auto& [k, v] : fields) {
+    put16(k.size());
+    out += k;
+    put16(v.size());
+    out += v;
+  }
+  return out + payload;
+}
+
+std::string PngChunk(std::string_view type, std::string_view data, int64_t length) {
+  auto n = static_cast<uint32_t>(length < 0 ? static_cast<int64_t>(data.size()) : length);
+  std::string out = Bytes({static_cast<int>(n >> 24), static_cast<int>(n >> 16 & 0xFF),
+                           static_cast<int>(n >> 8 & 0xFF), static_cast<int>(n & 0xFF)});
+  std::string body = std::string(type) + std::string(data);
+  uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+  out += body;
+  out += Bytes({static_cast<int>(crc >> 24 & 0xFF), static_cast<int>(crc >> 16 & 0xFF),
+                static_cast<int>(crc >> 8 & 0xFF), static_cast<int>(crc & 0xFF)});
+  return out;
+}
+
 TRef<TMemoryStream> MemoryStream(std::string bytes) {
   return MakeRef<TMemoryStream>(std::move(bytes));
 }
@@ -139,6 +176,15 @@ TImage Open(const std::string& bytes, const std::string& name, int orientation) 
   auto stream = MemoryStream(bytes);
   return OpenImage(*stream, name, orientation);
 }
+
+TPictureBudgetScope::TPictureBudgetScope(int64_t bytes)
+    : fBase(PictureBytesInUse()), fPrevious(PictureBudget()) {
+  SetPictureBudget(fBase + bytes);
+}
+
+TPictureBudgetScope::~TPictureBudgetScope() { SetPictureBudget(fPrevious); }
+
+int64_t TPictureBudgetScope::Used() const { return PictureBytesInUse() - fBase; }
 
 namespace {
 

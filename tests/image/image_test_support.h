@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/stream.h"
@@ -56,9 +59,33 @@ std::string MakeGif(int32_t width, int32_t height, const std::vector<TGifFrame>&
 // A JPEG with EXIF and IPTC values written by exiv2.
 std::string AddMetadata(const std::string& jpeg);
 
+// The bytes given as numbers.
+std::string Bytes(std::initializer_list<int> bytes);
+// A QVGF file: "QVGF", the fields as given (16-bit lengths), then the payload.
+std::string Qvgf(const std::vector<std::pair<std::string, std::string>>& fields,
+                 const std::string& payload);
+// One PNG chunk: the length (the data's own unless given), the type, the data
+// and the CRC of type and data.
+std::string PngChunk(std::string_view type, std::string_view data, int64_t length = -1);
+
 TRef<TMemoryStream> MemoryStream(std::string bytes);
 // The picture opened through the registry under the name.
 TImage Open(const std::string& bytes, const std::string& name, int orientation = 1);
+
+// The picture budget set to bytes above what is in use now, for the life of
+// the object; Used() is what was added since.
+class TPictureBudgetScope {
+ public:
+  explicit TPictureBudgetScope(int64_t bytes);
+  ~TPictureBudgetScope();
+  TPictureBudgetScope(const TPictureBudgetScope&) = delete;
+  TPictureBudgetScope& operator=(const TPictureBudgetScope&) = delete;
+  int64_t Used() const;
+
+ private:
+  int64_t fBase;
+  int64_t fPrevious;
+};
 
 // Captures log lines for the life of the object.
 class TLogCapture {

@@ -5,21 +5,25 @@
 #include <cstring>
 
 #include "base/inflate_stream.h"
-#include "image/bmp_decoder.h"
-#include "image/colour_management.h"
-#include "image/gif_store.h"
+#include "image/colour/colour_management.h"
 #include "image/image_library.h"
-#include "image/jpeg_store.h"
+#include "image/loaders/bmp_loader.h"
+#include "image/loaders/gif_loader.h"
+#include "image/loaders/jpeg_loader.h"
+#include "image/loaders/png_loader.h"
+#include "image/loaders/qvgf_loader.h"
 #include "image/picture_registry.h"
-#include "image/png_store.h"
-#include "image/qvgf.h"
 #include "image_test_support.h"
+#include "support/bmp_bytes.h"
 
 namespace viv {
 namespace {
 
+using test::BuildBmp;
+using test::Bytes;
 using test::Open;
 using test::PatternBitmap;
+using test::Qvgf;
 
 class Loaders : public ::testing::Test {
  protected:
@@ -41,54 +45,9 @@ TEST(Registry, ExtensionsAreNormalised) {
 
 // --- BMP
 
-void Put16(std::string& s, size_t at, uint32_t v) {
-  s[at] = static_cast<char>(v);
-  s[at + 1] = static_cast<char>(v >> 8);
-}
-void Put32(std::string& s, size_t at, uint32_t v) {
-  Put16(s, at, v & 0xFFFF);
-  Put16(s, at + 2, v >> 16);
-}
-
-struct TBmpLayout {
-  int32_t Width, Height;
-  int Bits;
-  uint32_t Compression = 0;
-  std::vector<uint32_t> Palette;  // 0x00RRGGBB
-  std::string Pixels;
-  uint32_t HeaderSize = 40;
-  std::vector<uint32_t> Masks;  // red, green, blue (, alpha)
-};
-
-std::string BuildBmp(const TBmpLayout& layout) {
-  bool outsideMasks = layout.HeaderSize == 40 && !layout.Masks.empty();
-  size_t header = 14 + layout.HeaderSize + (outsideMasks ? 4 * layout.Masks.size() : 0);
-  size_t offset = header + 4 * layout.Palette.size();
-  std::string s(offset, '\0');
-  s[0] = 'B';
-  s[1] = 'M';
-  Put32(s, 10, static_cast<uint32_t>(offset));
-  Put32(s, 14, layout.HeaderSize);
-  Put32(s, 18, static_cast<uint32_t>(layout.Width));
-  Put32(s, 22, static_cast<uint32_t>(layout.Height));
-  Put16(s, 26, 1);
-  Put16(s, 28, static_cast<uint32_t>(layout.Bits));
-  Put32(s, 30, layout.Compression);
-  Put32(s, 46, static_cast<uint32_t>(layout.Palette.size()));
-  for (size_t i = 0; i < layout.Masks.size(); ++i) Put32(s, 14 + 40 + 4 * i, layout.Masks[i]);
-  for (size_t i = 0; i < layout.Palette.size(); ++i) Put32(s, header + 4 * i, layout.Palette[i]);
-  return s + layout.Pixels;
-}
-
-std::string Bytes(std::initializer_list<int> bytes) {
-  std::string s;
-  for (int b : bytes) s += static_cast<char>(b);
-  return s;
-}
-
 struct TBmpCase {
   const char* What;
-  TBmpLayout Layout;
+  test::TBmpLayout Layout;
   TPixelFormat Format;
   std::vector<std::vector<uint32_t>> Rows;  // expected pixels, top row first
 };
@@ -191,7 +150,7 @@ TEST_F(Loaders, BadBmpsAreDeclined) {
       {"header size 200",
        [] {
          std::string s = BuildBmp({1, 1, 24, 0, {}, std::string(4, '\0')});
-         Put32(s, 14, 200);
+         test::PutLittleEndian32(s, 14, 200);
          return s;
        }()},
       {"not a BMP", "XM" + std::string(60, '\0')},
@@ -200,23 +159,6 @@ TEST_F(Loaders, BadBmpsAreDeclined) {
 }
 
 // --- QVGF
-
-std::string Qvgf(const std::vector<std::pair<std::string, std::string>>& fields,
-                 const std::string& payload) {
-  std::string out = "QVGF";
-  auto put16 = [&](size_t v) {
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>(v >> 8);
-  };
-  put16(fields.size());
-  for (const auto& [k, v] : fields) {
-    put16(k.size());
-    out += k;
-    put16(v.size());
-    out += v;
-  }
-  return out + payload;
-}
 
 TEST_F(Loaders, QvgfWithAnExtraFieldLoadsAndDecodesOnFirstUse) {
   TRef<TBitmap> picture = PatternBitmap(7, 5, TPixelFormat::Rgb24);
@@ -413,6 +355,34 @@ TEST_F(Loaders, RegistryPicksLoadersByExtensionAndContent) {
   }
 }
 
+TEST_F(Loaders, PngChunksLongerThanTheFileAreDeclinedBeforeLibpngReadsThem) {
+  std::string png = EncodePng(*PatternBitmap(4, 4, TPixelFormat::Rgb24));
+  // The signature (8 bytes) and IHDR (25), the image data, IEND (12).
+  std::string head = png.substr(0, 33);
+  std::string data = png.substr(33, png.size() - 33 - 12);
+  std::string end = png.substr(png.size() - 12);
+  // 129 bytes of text where the length says 0x7ffffff0, and no CRC: 170 bytes
+  // in all, for which libpng alone allocates the 2 GiB claimed.
+  std::string text = test::PngChunk("tEXt", std::string(129, 'a'), 0x7ffffff0).substr(0, 8 + 129);
+  struct TCase {
+    const char* What;
+    std::string Bytes;
+    const char* Logged;
+  } cases[] = {
+      {"tEXt before the image data", head + text,
+       "chunk tEXt claims 2147483632 bytes where 129 remain"},
+      // One byte, its CRC and IEND follow the header.
+      {"zTXt after the image data", head + data + test::PngChunk("zTXt", "k", 100000) + end,
+       "chunk zTXt claims 100000 bytes where 17 remain"},
+  };
+  EXPECT_EQ(cases[0].Bytes.size(), 170u);
+  for (const TCase& c : cases) {
+    test::TLogCapture log;
+    EXPECT_FALSE(Open(c.Bytes, "a.png")) << c.What;
+    EXPECT_TRUE(log.Contains(std::string("PNG \"a.png\" not read: ") + c.Logged)) << c.What;
+  }
+}
+
 TEST_F(Loaders, TruncatedPngRaisesOnDecoding) {
   std::string png = EncodePng(*PatternBitmap(64, 64, TPixelFormat::Rgb24));
   TImage image = Open(png.substr(0, png.size() / 2), "a.png");
@@ -501,15 +471,64 @@ TEST_F(Loaders, GifFramesFromKeyFramesMatchTheSequence) {
   }
 }
 
+TEST_F(Loaders, GifFramesDecodeIntoOneCanvas) {
+  // 100 x 100 at 32 bits is 40000 bytes: the canvas becomes the picture, and
+  // a frame restored after showing (disposal 3) keeps only its own rectangle.
+  std::vector<test::TGifFrame> frames = {{0, 0, 1, 1, {1}, 10, 3}, {1, 1, 1, 1, {2}, 10}};
+  std::string gif = test::MakeGif(100, 100, frames);
+  {
+    test::TPictureBudgetScope budget(60000);
+    for (const char* name : {"a.gif", "a.gif_first_frame"}) {
+      TImage image = Open(gif, name);
+      ASSERT_TRUE(image) << name;
+      EXPECT_EQ(image.Source()->GetMipLevel(0)->Pixel(0, 0), kRed) << name;
+      EXPECT_EQ(budget.Used(), 40000) << name;
+    }
+    TImage image = Open(gif, "a.gif");
+    TRef<TBitmap> second = dynamic_cast<TGifBitmapStore*>(image.Source())->Reader().ComposeFrame(1);
+    EXPECT_EQ(second->Pixel(0, 0), 0u);
+    EXPECT_EQ(second->Pixel(1, 1), kGreen);
+    EXPECT_EQ(budget.Used(), 40000);
+  }
+  // The sheet of both frames (80000 bytes) is drawn from one canvas.
+  test::TPictureBudgetScope budget(130000);
+  TImage sheet = Open(gif, "a.gif|framesatlas");
+  ASSERT_TRUE(sheet);
+  TRef<TBitmap> atlas = sheet.Source()->GetMipLevel(0);
+  EXPECT_EQ(atlas->Pixel(0, 0), kRed);
+  EXPECT_EQ(atlas->Pixel(100, 0), 0u);
+  EXPECT_EQ(atlas->Pixel(101, 1), kGreen);
+  EXPECT_EQ(budget.Used(), 80000);
+}
+
+TEST_F(Loaders, GifKeepsOnlyTheKeyFrameItStartsFrom) {
+  std::vector<test::TGifFrame> frames;
+  for (int i = 0; i < 23; ++i)
+    frames.push_back({i % 3, 0, 2, 1, {static_cast<uint8_t>(1 + i % 3), 2}, 5, i % 4});
+  TImage image = Open(test::MakeGif(4, 1, frames), "a.gif");
+  TGifReader& reader = dynamic_cast<TGifBitmapStore*>(image.Source())->Reader();
+  test::TPictureBudgetScope budget(1 << 20);
+  // Key frames are taken every 10 frames; only the latest one passed stays,
+  // one 4 x 1 picture of 16 bytes.
+  struct TCase {
+    size_t Frame;
+    int64_t Kept;
+  } cases[] = {{3, 0}, {22, 16}, {12, 16}, {5, 16}, {21, 16}, {0, 16}};
+  for (const TCase& c : cases) {
+    reader.ComposeFrame(c.Frame);
+    EXPECT_EQ(budget.Used(), c.Kept) << c.Frame;
+  }
+}
+
 TEST_F(Loaders, BadGifsAreDeclinedOrKeepTheirGoodFrames) {
   std::string gif = test::MakeGif(4, 1, DisposalFrames());
   EXPECT_FALSE(Open(gif.substr(0, 12), "a.gif"));
   EXPECT_FALSE(Open("GIF89a" + std::string(20, '\xFF'), "a.gif"));
-  // Cut inside the last frame: the frames before it are still there.
+  // Cut inside the last of the four frames: the three before it are there.
   TImage cut = Open(gif.substr(0, gif.size() - 6), "a.gif");
   ASSERT_TRUE(cut);
   TGifReader& reader = dynamic_cast<TGifBitmapStore*>(cut.Source())->Reader();
-  EXPECT_GE(reader.Frames().size(), 3u);
+  EXPECT_EQ(reader.Frames().size(), 3u);
   EXPECT_EQ(reader.ComposeFrame(1)->Pixel(1, 0), kGreen);
   // A screen of 65535 x 65535 is declined.
   std::string huge = gif;

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "base/stream.h"
+#include "support/bmp_bytes.h"
 #include "tool_runner.h"
 
 namespace viv {
@@ -70,27 +71,14 @@ object Container:Root
 end
 )";
 
-// A 24-bit 4 x 2 bitmap file.
-std::string Bmp4x2() {
-  auto le = [](uint32_t v, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
-    return out;
-  };
-  constexpr uint32_t kHeader = 14 + 40, kPixels = 2 * 4 * 3;
-  std::string bmp = "BM" + le(kHeader + kPixels, 4) + le(0, 4) + le(kHeader, 4);
-  bmp += le(40, 4) + le(4, 4) + le(2, 4) + le(1, 2) + le(24, 2) + le(0, 4) + le(kPixels, 4) +
-         le(2835, 4) + le(2835, 4) + le(0, 4) + le(0, 4);
-  bmp += std::string(kPixels, '\x80');
-  return bmp;
-}
-
 class ObjectsCommandTest : public test::TToolTest {
  protected:
   std::string Pack(const std::string& name, const std::string& project) {
     fs::create_directories(P(name + "/Pictures"));
     WriteFileBytes(P(name + "/Project.viv"), project);
-    WriteFileBytes(P(name + "/Pictures/photo.bmp"), Bmp4x2());
+    // A 24-bit 4 x 2 picture.
+    WriteFileBytes(P(name + "/Pictures/photo.bmp"),
+                   test::BuildBmp({4, 2, 24, 0, {}, std::string(2 * 4 * 3, '\x80'), 40, {}}));
     TRun packed = Run({"pack", P(name), P(name + ".vxshow")});
     EXPECT_EQ(packed.Status, 0) << packed.Err;
     return P(name + ".vxshow");

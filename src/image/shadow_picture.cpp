@@ -1,4 +1,4 @@
-#include "image/shadow.h"
+#include "image/shadow_picture.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,10 +1,12 @@
-#include "image/jpeg_store.h"
+#include "image/loaders/jpeg_loader.h"
 
 // clang-format off
 #include <cstdio>
 #include <jpeglib.h>
+#include <jerror.h>
 // clang-format on
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <functional>
@@ -12,8 +14,8 @@
 
 #include "base/log.h"
 #include "container/load_callback.h"
-#include "image/colour_profile.h"
-#include "image/jpeg_icc.h"
+#include "image/colour/colour_profile.h"
+#include "image/picture_limits.h"
 #include "image/picture_registry.h"
 
 namespace viv {
@@ -78,7 +80,9 @@ struct TDecodeJob {
   std::vector<JSAMPROW> CmykRows;
   bool Inverted = false;  // Adobe CMYK stores inverted inks
 
-  bool Allocate(int32_t width, int32_t height, bool cmyk) noexcept {
+  // False, with why in message, when the pixels cannot be had (the picture
+  // budget, or memory).
+  bool Allocate(int32_t width, int32_t height, bool cmyk, char* message) noexcept {
     try {
       Out = MakeRef<TBitmap>(width, height, TPixelFormat::Rgb24, TBitmapInit::Uninitialized);
       if (cmyk) {
@@ -89,7 +93,8 @@ struct TDecodeJob {
         for (int32_t y = 0; y < height; ++y) Rows[y] = Out->Row(y);
       }
       return true;
-    } catch (...) {
+    } catch (const std::exception& e) {
+      std::snprintf(message, JMSG_LENGTH_MAX, "%s", e.what());
       return false;
     }
   }
@@ -122,7 +127,10 @@ bool Decode(const std::string& bytes, int level, TDecodeJob& job, char* message)
   TJpegError error;
   InitError(info, error);
   if (setjmp(error.Jump)) {
-    std::snprintf(message, JMSG_LENGTH_MAX, "%s", error.Message);
+    if (error.Manager.msg_code == JERR_NO_BACKING_STORE)
+      std::snprintf(message, JMSG_LENGTH_MAX, "%s", "decoding would pass the picture budget");
+    else
+      std::snprintf(message, JMSG_LENGTH_MAX, "%s", error.Message);
     jpeg_destroy_decompress(&info);
     return false;
   }
@@ -136,13 +144,17 @@ bool Decode(const std::string& bytes, int level, TDecodeJob& job, char* message)
   info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   info.scale_num = 1;
   info.scale_denom = 1u << level;
-  jpeg_start_decompress(&info);
+  jpeg_calc_output_dimensions(&info);
   if (!job.Allocate(static_cast<int32_t>(info.output_width),
-                    static_cast<int32_t>(info.output_height), cmyk)) {
-    std::snprintf(message, JMSG_LENGTH_MAX, "%s", "picture too large");
+                    static_cast<int32_t>(info.output_height), cmyk, message)) {
     jpeg_destroy_decompress(&info);
     return false;
   }
+  // Progressive and multi-scan files keep the whole picture's coefficients
+  // (up to 8 bytes a pixel); they get what the picture budget has left
+  // beside the output, and a file that needs more fails to decode.
+  info.mem->max_memory_to_use = std::max<long>(static_cast<long>(PictureBudgetLeft()), 1);
+  jpeg_start_decompress(&info);
   while (info.output_scanline < info.output_height) {
     auto y = static_cast<int32_t>(info.output_scanline);
     // Whole row groups at a time spare the decoder its one-row copies.
@@ -160,6 +172,23 @@ bool Decode(const std::string& bytes, int level, TDecodeJob& job, char* message)
   jpeg_destroy_decompress(&info);
   return true;
 }
+
+// --- embedded profile
+
+constexpr int64_t kMaxScannedSize = 104857600;
+constexpr uint8_t kMarkerPrefix = 0xFF;
+constexpr uint8_t kStartOfImage = 0xD8;
+constexpr uint8_t kStartOfScan = 0xDA;
+constexpr uint8_t kApp2 = 0xE2;
+// The 12-byte "ICC_PROFILE" signature, then the chunk number and count.
+constexpr int64_t kIccChunkHeader = 14;
+
+bool HasSegment(uint8_t marker) {
+  return (marker >= 0xC0 && marker <= 0xCF) || (marker >= 0xDA && marker <= 0xDD) ||
+         (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
+}
+
+bool ReadByte(TStream& stream, uint8_t& byte) { return stream.Read(&byte, 1) == 1; }
 
 }  // namespace
 
@@ -191,6 +220,59 @@ TRef<TSysBitmapStore> LoadJpegPicture(TStream& stream, std::string_view name) {
                                          header.Height, header.Grey);
   store->SetProfile(ProfileFromIcc(std::move(icc), std::string(name)));
   return store;
+}
+
+std::string ExtractJpegIcc(TStream& stream) {
+  try {
+    int64_t size = stream.GetSize();
+    if (size > kMaxScannedSize) return {};
+    stream.SetPosition(0);
+    bool first = true;
+    for (;;) {
+      uint8_t byte = 0;
+      int64_t offset = stream.GetPosition();
+      if (!ReadByte(stream, byte)) {
+        LogLine("Jpeg Marker expected");
+        return {};
+      }
+      if (byte != kMarkerPrefix) {
+        LogLine("Error: marker expected at " + std::to_string(offset));
+        return {};
+      }
+      uint8_t marker = 0;
+      for (;;) {
+        offset = stream.GetPosition();
+        if (!ReadByte(stream, marker)) {
+          LogLine("Jpeg Marker expected");
+          return {};
+        }
+        if (marker != kMarkerPrefix) break;
+        LogLine("Error: duplicate $FF encountered at " + std::to_string(offset));
+      }
+      if (first && marker != kStartOfImage) return {};
+      first = false;
+      if (marker == 0) return {};
+      if (!HasSegment(marker)) continue;
+      uint8_t length[2];
+      if (stream.Read(length, 2) != 2) return {};
+      int64_t segment = (int64_t{length[0]} << 8 | length[1]) - 2;
+      int64_t start = stream.GetPosition();
+      // A segment longer than the file ends the scan: nothing is read past it.
+      if (segment < 0 || start + segment > size) return {};
+      if (marker == kApp2) {
+        if (segment <= kIccChunkHeader) return {};
+        stream.SetPosition(start + kIccChunkHeader);
+        std::string profile(static_cast<size_t>(segment - kIccChunkHeader), '\0');
+        stream.ReadBuffer(profile.data(), profile.size());
+        return profile;
+      }
+      if (marker == kStartOfScan) return {};
+      stream.SetPosition(start + segment);
+    }
+  } catch (const std::exception& e) {
+    LogLine(std::string("Jpeg ICC scan failed: ") + e.what());
+    return {};
+  }
 }
 
 }  // namespace viv

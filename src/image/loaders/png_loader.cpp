@@ -1,10 +1,13 @@
-#include "image/png_store.h"
+#include "image/loaders/png_loader.h"
 
 #include <png.h>
 
+#include <cctype>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
+#include "base/byte_reader.h"
 #include "base/log.h"
 #include "container/load_callback.h"
 #include "image/picture_registry.h"
@@ -15,16 +18,10 @@ namespace {
 // Ancillary chunks beyond this are not kept in memory.
 constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{8} << 20;
 
-struct TReader {
-  const std::string* Bytes;
-  size_t Position = 0;
-};
-
 void ReadBytes(png_structp png, png_bytep out, png_size_t count) {
-  auto* reader = static_cast<TReader*>(png_get_io_ptr(png));
-  if (reader->Bytes->size() - reader->Position < count) png_error(png, "Read Error");
-  std::memcpy(out, reader->Bytes->data() + reader->Position, count);
-  reader->Position += count;
+  auto* reader = static_cast<TByteReader*>(png_get_io_ptr(png));
+  if (reader->Remaining() < count) png_error(png, "Read Error");
+  reader->Read(out, count);
 }
 
 // libpng reports errors by jumping back to the function that set up the
@@ -42,18 +39,53 @@ struct THeader {
   bool Alpha = false;
 };
 
+constexpr size_t kSignatureSize = 8;
+constexpr size_t kCrcSize = 4;
+constexpr std::string_view kImageData = "IDAT";
+constexpr std::string_view kImageEnd = "IEND";
+
+// libpng reads other chunks whole, allocating the length they claim before it
+// finds the file too short for them (png_set_chunk_malloc_max does not stop
+// it). The whole file is in memory, so such a chunk is found first. Image
+// data is read piece by piece: a cut IDAT only ends the picture early, which
+// decoding reports.
+bool ChunksFitTheFile(const std::string& bytes, std::string_view name) {
+  TByteReader reader(bytes);
+  reader.Skip(kSignatureSize);
+  uint32_t length = 0;
+  char type[4];
+  while (reader.ReadBigEndian32(length) && reader.Read(type, sizeof type) == sizeof type) {
+    std::string kind(type, sizeof type);
+    if (length > reader.Remaining()) {
+      if (kind == kImageData) return true;
+      for (char& c : kind)
+        if (!std::isalpha(static_cast<unsigned char>(c))) c = '?';
+      LogLine("PNG \"" + std::string(name) + "\" not read: chunk " + kind + " claims " +
+              std::to_string(length) + " bytes where " + std::to_string(reader.Remaining()) +
+              " remain");
+      return false;
+    }
+    reader.Skip(length);
+    if (kind == kImageEnd || !reader.Skip(kCrcSize)) break;
+  }
+  return true;
+}
+
 // Rows the decoder writes into, allocated outside the jump's reach.
 struct TRows {
   TRef<TBitmap> Out;
   std::vector<png_bytep> Pointers;
-  bool Allocate(int32_t width, int32_t height, bool alpha) noexcept {
+  // False, with why in message, when the pixels cannot be had (the picture
+  // budget, or memory).
+  bool Allocate(int32_t width, int32_t height, bool alpha, char* message) noexcept {
     try {
       Out = MakeRef<TBitmap>(width, height, alpha ? TPixelFormat::Argb32 : TPixelFormat::Rgb24,
                              TBitmapInit::Uninitialized);
       Pointers.resize(height);
       for (int32_t y = 0; y < height; ++y) Pointers[y] = Out->Row(y);
       return true;
-    } catch (...) {
+    } catch (const std::exception& e) {
+      std::snprintf(message, 200, "%s", e.what());
       return false;
     }
   }
@@ -69,7 +101,7 @@ bool ReadPng(const std::string& bytes, THeader& header, TRows* rows, char* messa
     png_destroy_read_struct(&png, nullptr, nullptr);
     return false;
   }
-  TReader reader{&bytes};
+  TByteReader reader(bytes);
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
     return false;
@@ -89,8 +121,7 @@ bool ReadPng(const std::string& bytes, THeader& header, TRows* rows, char* messa
     png_set_bgr(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (!rows->Allocate(header.Width, header.Height, header.Alpha)) {
-      std::snprintf(message, 200, "%s", "picture too large");
+    if (!rows->Allocate(header.Width, header.Height, header.Alpha, message)) {
       png_destroy_read_struct(&png, &info, nullptr);
       return false;
     }
@@ -154,9 +185,10 @@ TRef<TSysBitmapStore> LoadPngPicture(TStream& stream, std::string_view name) {
   if (stream.Read(signature, 8) != 8 || png_sig_cmp(signature, 0, 8) != 0) return nullptr;
   stream.Seek(-8, TSeekOrigin::Current);
   std::string bytes = ReadPictureFile(stream, name);
+  if (bytes.empty() || !ChunksFitTheFile(bytes, name)) return nullptr;
   THeader header;
   char message[200] = "";
-  if (bytes.empty() || !ReadPng(bytes, header, nullptr, message)) {
+  if (!ReadPng(bytes, header, nullptr, message)) {
     if (message[0]) LogLine("PNG \"" + std::string(name) + "\" not read: " + message);
     return nullptr;
   }

@@ -1,9 +1,10 @@
-#include "image/bmp_decoder.h"
+#include "image/loaders/bmp_loader.h"
 
 #include <bit>
 #include <cstring>
 #include <vector>
 
+#include "base/byte_reader.h"
 #include "base/log.h"
 #include "image/bitmap_store.h"
 #include "image/picture_registry.h"
@@ -23,11 +24,6 @@ enum TCompression : uint32_t {
   kBitFields = 3,
   kAlphaBitFields = 6,
 };
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 // One colour channel given by a bit mask, scaled to 8 bits.
 struct TChannel {
@@ -85,8 +81,8 @@ class TBmpReader {
 
 bool TBmpReader::ReadHeader() {
   if (fSize < kFileHeaderSize + 4 || fData[0] != 'B' || fData[1] != 'M') return false;
-  uint32_t offBits = U32(fData + 10);
-  uint32_t headerSize = U32(fData + kFileHeaderSize);
+  uint32_t offBits = LittleEndian32(fData + 10);
+  uint32_t headerSize = LittleEndian32(fData + kFileHeaderSize);
   const uint8_t* h = fData + kFileHeaderSize;
   if (headerSize < kCoreHeaderSize || headerSize > kMaxHeaderSize ||
       kFileHeaderSize + headerSize > fSize)
@@ -94,16 +90,16 @@ bool TBmpReader::ReadHeader() {
   size_t paletteEntry = 4;
   int64_t height;
   if (headerSize == kCoreHeaderSize) {
-    fWidth = U16(h + 4);
-    height = static_cast<int16_t>(U16(h + 6));
-    fBits = U16(h + 10);
+    fWidth = LittleEndian16(h + 4);
+    height = static_cast<int16_t>(LittleEndian16(h + 6));
+    fBits = LittleEndian16(h + 10);
     paletteEntry = 3;
   } else {
     if (headerSize < kInfoHeaderSize) return Fail("unknown header");
-    fWidth = static_cast<int32_t>(U32(h + 4));
-    height = static_cast<int32_t>(U32(h + 8));
-    fBits = U16(h + 14);
-    fCompression = U32(h + 16);
+    fWidth = static_cast<int32_t>(LittleEndian32(h + 4));
+    height = static_cast<int32_t>(LittleEndian32(h + 8));
+    fBits = LittleEndian16(h + 14);
+    fCompression = LittleEndian32(h + 16);
   }
   fTopDown = height < 0;
   if (height < 0) height = -height;
@@ -119,10 +115,10 @@ bool TBmpReader::ReadHeader() {
     size_t maskCount = fCompression == kAlphaBitFields ? 4 : 3;
     size_t maskAt = headerSize >= 52 ? kFileHeaderSize + kInfoHeaderSize : afterHeader;
     if (maskAt + 4 * maskCount > fSize) return Fail("truncated masks");
-    fRed = TChannel(U32(fData + maskAt));
-    fGreen = TChannel(U32(fData + maskAt + 4));
-    fBlue = TChannel(U32(fData + maskAt + 8));
-    if (maskCount == 4 || headerSize >= 56) fAlpha = TChannel(U32(fData + maskAt + 12));
+    fRed = TChannel(LittleEndian32(fData + maskAt));
+    fGreen = TChannel(LittleEndian32(fData + maskAt + 4));
+    fBlue = TChannel(LittleEndian32(fData + maskAt + 8));
+    if (maskCount == 4 || headerSize >= 56) fAlpha = TChannel(LittleEndian32(fData + maskAt + 12));
     if (headerSize < 52) afterHeader = maskAt + 4 * maskCount;
   } else if (fCompression == kRgb && fBits == 16) {
     fRed = TChannel(0x7C00);
@@ -140,7 +136,7 @@ bool TBmpReader::ReadHeader() {
   if (fBits <= 8) {
     size_t count = size_t{1} << fBits;
     if (headerSize >= kInfoHeaderSize) {
-      uint32_t used = U32(h + 32);
+      uint32_t used = LittleEndian32(h + 32);
       if (used > 0 && used < count) count = used;
     }
     ReadPalette(afterHeader, paletteEntry, count);
@@ -206,8 +202,8 @@ bool TBmpReader::DecodeRows(TBitmap& out) {
         std::memcpy(o, in + static_cast<size_t>(x) * 3, 3);
         continue;
       }
-      uint32_t pixel =
-          fBits == 16 ? U16(in + static_cast<size_t>(x) * 2) : U32(in + static_cast<size_t>(x) * 4);
+      uint32_t pixel = fBits == 16 ? LittleEndian16(in + static_cast<size_t>(x) * 2)
+                                   : LittleEndian32(in + static_cast<size_t>(x) * 4);
       if (fRed.Mask | fGreen.Mask | fBlue.Mask) {
         o[0] = fBlue.Of(pixel);
         o[1] = fGreen.Of(pixel);

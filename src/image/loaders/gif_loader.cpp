@@ -1,13 +1,17 @@
-#include "image/gif_reader.h"
+#include "image/loaders/gif_loader.h"
 
 #include <gif_lib.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
+#include "base/byte_reader.h"
 #include "base/log.h"
 #include "container/load_callback.h"
+#include "image/picture_limits.h"
+#include "image/picture_registry.h"
 
 namespace viv {
 namespace {
@@ -17,23 +21,14 @@ constexpr int kApplication = 0xFF;
 constexpr std::string_view kNetscape = "NETSCAPE2.0";
 constexpr int kEndlessLoop = 65535;
 
-struct TCursor {
-  const std::string* Bytes;
-  size_t Position = 0;
-};
-
 int ReadBytes(GifFileType* gif, GifByteType* out, int count) {
-  auto* cursor = static_cast<TCursor*>(gif->UserData);
-  size_t n = std::min<size_t>(count, cursor->Bytes->size() - cursor->Position);
-  std::memcpy(out, cursor->Bytes->data() + cursor->Position, n);
-  cursor->Position += n;
-  return static_cast<int>(n);
+  return static_cast<int>(static_cast<TByteReader*>(gif->UserData)->Read(out, count));
 }
 
 // One giflib decoder over the bytes, closed with its scope.
 class TGifFile {
  public:
-  explicit TGifFile(const std::string& bytes) : fCursor{&bytes} {
+  explicit TGifFile(const std::string& bytes) : fCursor(bytes) {
     int error = 0;
     fGif = DGifOpen(&fCursor, &ReadBytes, &error);
   }
@@ -66,7 +61,7 @@ class TGifFile {
   }
 
  private:
-  TCursor fCursor;
+  TByteReader fCursor;
   GifFileType* fGif = nullptr;
 };
 
@@ -84,12 +79,59 @@ std::vector<int32_t> RowOrder(int32_t height, bool interlaced) {
   return rows;
 }
 
+// A frame's rectangle cut to the canvas (empty when it lies outside).
+struct TFrameRect {
+  int32_t X0, Y0, X1, Y1;
+  TFrameRect(const TBitmap& canvas, const TGifFrameInfo& frame)
+      : X0(std::clamp(frame.Left, 0, canvas.Width())),
+        Y0(std::clamp(frame.Top, 0, canvas.Height())),
+        X1(std::clamp(frame.Left + frame.Width, X0, canvas.Width())),
+        Y1(std::clamp(frame.Top + frame.Height, Y0, canvas.Height())) {}
+  bool Empty() const { return X0 == X1 || Y0 == Y1; }
+  size_t RowBytes() const { return static_cast<size_t>(X1 - X0) * 4; }
+  uint8_t* At(TBitmap& canvas, int32_t y) const {
+    return canvas.Row(y) + static_cast<size_t>(X0) * 4;
+  }
+};
+
 void ClearRect(TBitmap& canvas, const TGifFrameInfo& frame) {
-  int32_t x0 = std::max(frame.Left, 0), x1 = std::min(frame.Left + frame.Width, canvas.Width());
-  int32_t y0 = std::max(frame.Top, 0), y1 = std::min(frame.Top + frame.Height, canvas.Height());
-  for (int32_t y = y0; y < y1; ++y)
-    std::memset(canvas.Row(y) + static_cast<size_t>(x0) * 4, 0,
-                static_cast<size_t>(std::max(0, x1 - x0)) * 4);
+  TFrameRect rect(canvas, frame);
+  for (int32_t y = rect.Y0; y < rect.Y1; ++y) std::memset(rect.At(canvas, y), 0, rect.RowBytes());
+}
+
+// What a frame with disposal 3 covers, kept while it shows so that it can be
+// put back: never more than the frame's own rectangle.
+class TSavedRect {
+ public:
+  TSavedRect(TBitmap& canvas, const TGifFrameInfo& frame) : fRect(canvas, frame) {
+    if (fRect.Empty()) return;
+    fPixels = MakeRef<TBitmap>(fRect.X1 - fRect.X0, fRect.Y1 - fRect.Y0, TPixelFormat::Argb32,
+                               TBitmapInit::Uninitialized);
+    for (int32_t y = fRect.Y0; y < fRect.Y1; ++y)
+      std::memcpy(fPixels->Row(y - fRect.Y0), fRect.At(canvas, y), fRect.RowBytes());
+  }
+  void Restore(TBitmap& canvas) const {
+    if (!fPixels) return;
+    for (int32_t y = fRect.Y0; y < fRect.Y1; ++y)
+      std::memcpy(fRect.At(canvas, y), fPixels->Row(y - fRect.Y0), fRect.RowBytes());
+  }
+
+ private:
+  TFrameRect fRect;
+  TRef<TBitmap> fPixels;
+};
+
+TRef<TGifReader> OpenReader(TStream& stream, std::string_view name) {
+  char magic[3] = {};
+  if (stream.Read(magic, 3) != 3 || std::string_view(magic, 3) != "GIF") return nullptr;
+  stream.Seek(-3, TSeekOrigin::Current);
+  std::string bytes = ReadPictureFile(stream, name);
+  return TGifReader::Open(std::move(bytes), std::string(name));
+}
+
+int32_t SheetWidth(const TGifReader& reader) {
+  int64_t width = int64_t{reader.Width()} * static_cast<int64_t>(reader.Frames().size());
+  return width > kMaxPictureSide ? 0 : static_cast<int32_t>(width);
 }
 
 }  // namespace
@@ -121,13 +163,13 @@ bool TGifReader::Scan() {
       if (code == kGraphicsControl && !blocks.empty() && blocks[0].size() >= 5) {
         auto b = reinterpret_cast<const uint8_t*>(blocks[0].data());
         pending.Disposal = (b[1] >> 2) & 7;
-        pending.DelayMs = (b[2] | b[3] << 8) * 10;
+        pending.DelayMs = LittleEndian16(b + 2) * 10;
         pending.Transparent = (b[1] & 1) ? b[4] : -1;
       } else if (code == kApplication && blocks.size() >= 2 && blocks[0].size() == 12 &&
                  blocks[0].compare(1, 11, kNetscape) == 0 && blocks[1].size() >= 4 &&
                  blocks[1][1] == 1) {
         auto b = reinterpret_cast<const uint8_t*>(blocks[1].data());
-        fLoopCount = b[2] | b[3] << 8;
+        fLoopCount = LittleEndian16(b + 2);
       }
       continue;
     }
@@ -169,12 +211,11 @@ int64_t TGifReader::FrameCount() const {
   return std::llround(LengthMs() * FramesPerSecond() / 1000.0);
 }
 
-void TGifReader::Compose(size_t from, size_t to, TBitmap& canvas,
+void TGifReader::Compose(size_t from, size_t to, TBitmap& canvas, bool keepKeyFrames,
                          const std::function<void(size_t, const TBitmap&)>& visit) {
   TGifFile gif(fBytes);
   if (!gif.Get()) return;
   std::vector<GifPixelType> line;
-  TRef<TBitmap> before;  // the picture before the current frame, for disposal 3
   size_t index = 0;
   bool broken = false;
   while (index <= to) {
@@ -199,9 +240,10 @@ void TGifReader::Compose(size_t from, size_t to, TBitmap& canvas,
       ++index;
       continue;
     }
-    if (index % kGifKeyFrameInterval == 0 && !fKeyFrames.contains(index))
-      fKeyFrames[index] = ConvertBitmap(canvas, TPixelFormat::Argb32);
-    if (frame.Disposal == 3) before = ConvertBitmap(canvas, TPixelFormat::Argb32);
+    if (keepKeyFrames && index > from && index % kGifKeyFrameInterval == 0)
+      KeepKeyFrame(index, canvas);
+    std::optional<TSavedRect> before;  // for disposal 3
+    if (frame.Disposal == 3 && index < to) before.emplace(canvas, frame);
 
     const ColorMapObject* map = gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap;
     line.resize(static_cast<size_t>(frame.Width));
@@ -233,35 +275,81 @@ void TGifReader::Compose(size_t from, size_t to, TBitmap& canvas,
     LoadCallback(nullptr);
     visit(index, canvas);
     // The disposal of this frame prepares the picture for the next one.
-    if (frame.Disposal == 2) ClearRect(canvas, frame);
-    if (frame.Disposal == 3 && before)
-      std::memcpy(canvas.Data(), before->Data(), canvas.ByteSize());
+    if (index < to && frame.Disposal == 2) ClearRect(canvas, frame);
+    if (before) before->Restore(canvas);
     ++index;
+  }
+}
+
+void TGifReader::KeepKeyFrame(size_t index, const TBitmap& canvas) {
+  // The key frame before this one is no longer where composing starts.
+  fKeyFrame.Reset();
+  // Key frames only save time: without room in the picture budget there is
+  // none.
+  if (PictureBudgetLeft() < static_cast<int64_t>(canvas.ByteSize())) return;
+  try {
+    fKeyFrame = ConvertBitmap(canvas, TPixelFormat::Argb32);
+    fKeyIndex = index;
+  } catch (const EPictureBudget&) {
+    fKeyFrame.Reset();
   }
 }
 
 TRef<TBitmap> TGifReader::ComposeFrame(size_t k) {
   std::lock_guard guard(fLock);
   k = std::min(k, fFrames.size() - 1);
-  size_t key = k - k % kGifKeyFrameInterval;
-  while (key > 0 && !fKeyFrames.contains(key)) key -= kGifKeyFrameInterval;
+  size_t from = fKeyFrame && fKeyIndex <= k ? fKeyIndex : 0;
   TRef<TBitmap> canvas = MakeRef<TBitmap>(fWidth, fHeight, TPixelFormat::Argb32);
-  if (auto it = fKeyFrames.find(key); it != fKeyFrames.end()) {
-    std::memcpy(canvas->Data(), it->second->Data(), canvas->ByteSize());
-    if (key == k && k > 0)
-      LogLine("Twice Extracting KeyFrame#" + std::to_string(k) + " at " + fName);
+  if (from > 0) {
+    std::memcpy(canvas->Data(), fKeyFrame->Data(), canvas->ByteSize());
+    if (from == k) LogLine("Twice Extracting KeyFrame#" + std::to_string(k) + " at " + fName);
   }
-  TRef<TBitmap> result;
-  Compose(key, k, *canvas, [&](size_t index, const TBitmap& picture) {
-    if (index == k) result = ConvertBitmap(picture, TPixelFormat::Argb32);
-  });
-  return result ? result : canvas;
+  // The canvas itself is the result: it ends as frame k shows it.
+  Compose(from, k, *canvas, true, [](size_t, const TBitmap&) {});
+  return canvas;
 }
 
 void TGifReader::ComposeAll(const std::function<void(size_t, const TBitmap&)>& visit) {
   std::lock_guard guard(fLock);
   auto canvas = MakeRef<TBitmap>(fWidth, fHeight, TPixelFormat::Argb32);
-  Compose(0, fFrames.size() - 1, *canvas, visit);
+  Compose(0, fFrames.size() - 1, *canvas, false, visit);
+}
+
+TGifBitmapStore::TGifBitmapStore(std::string name, TRef<TGifReader> reader, bool sheet)
+    : TSysBitmapStore(std::move(name), sheet ? SheetWidth(*reader) : reader->Width(),
+                      reader->Height(), TPixelFormat::Argb32),
+      fReader(std::move(reader)),
+      fSheet(sheet) {}
+
+TRef<TBitmap> TGifBitmapStore::DecodeLevel(int level) {
+  if (level != 0) return nullptr;
+  if (!fSheet) return fReader->ComposeFrame(0);
+  auto sheet = MakeRef<TBitmap>(Width(), Height(), TPixelFormat::Argb32);
+  size_t frameBytes = static_cast<size_t>(fReader->Width()) * 4;
+  fReader->ComposeAll([&](size_t index, const TBitmap& frame) {
+    for (int32_t y = 0; y < frame.Height(); ++y)
+      std::memcpy(sheet->Row(y) + index * frameBytes, frame.Row(y), frameBytes);
+  });
+  return sheet;
+}
+
+TRef<TSysBitmapStore> LoadGifPicture(TStream& stream, std::string_view name) {
+  auto reader = OpenReader(stream, name);
+  return reader ? MakeRef<TGifBitmapStore>(std::string(name), reader, false) : nullptr;
+}
+
+TRef<TSysBitmapStore> LoadGifFirstFrame(TStream& stream, std::string_view name) {
+  auto reader = OpenReader(stream, name);
+  if (!reader) return nullptr;
+  return MakeRef<TWrapperBitmapStore>(std::string(name), reader->ComposeFrame(0), "gif");
+}
+
+TRef<TSysBitmapStore> LoadGifFramesAtlas(TStream& stream, std::string_view name) {
+  auto reader = OpenReader(stream, name);
+  if (!reader) return nullptr;
+  int64_t width = int64_t{reader->Width()} * static_cast<int64_t>(reader->Frames().size());
+  if (!PictureSizeAllowed(width, reader->Height(), name)) return nullptr;
+  return MakeRef<TGifBitmapStore>(std::string(name), reader, true);
 }
 
 }  // namespace viv

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/exceptions.h"
+#include "base/stream.h"
 #include "image/bitmap.h"
 #include "image/bitmap_store.h"
 
@@ -27,6 +28,8 @@ class TPngBitmapStore : public TSysBitmapStore {
   std::string fBytes;  // dropped once decoded
 };
 
+// The PNG loader: declines what is not a PNG, a file with a chunk longer than
+// the bytes after it (image data aside), and headers libpng refuses.
 TRef<TSysBitmapStore> LoadPngPicture(TStream& stream, std::string_view name);
 
 // An 8-bit RGB (or RGBA, for pictures with alpha) PNG of a bitmap; grey

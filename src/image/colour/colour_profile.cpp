@@ -1,4 +1,4 @@
-#include "image/colour_profile.h"
+#include "image/colour/colour_profile.h"
 
 #include <lcms2.h>
 

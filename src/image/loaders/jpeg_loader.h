@@ -1,11 +1,12 @@
 // JPEG pictures on libjpeg-turbo: levels 0 to 3 decoded directly at 1/1, 1/2,
-// 1/4 and 1/8 scale.
+// 1/4 and 1/8 scale, and the ICC profile embedded in the file.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "base/exceptions.h"
+#include "base/stream.h"
 #include "image/bitmap_store.h"
 
 namespace viv {
@@ -33,5 +34,9 @@ class TJpegBitmapStore : public TSysBitmapStore {
 // The JPEG loader: declines what is not a JPEG header or has a zero side;
 // the embedded ICC profile becomes the source's profile.
 TRef<TSysBitmapStore> LoadJpegPicture(TStream& stream, std::string_view name);
+
+// The first chunk of the profile in the first APP2 segment, or nothing. Scans
+// markers from the stream's start; streams above 100 MiB are not scanned.
+std::string ExtractJpegIcc(TStream& stream);
 
 }  // namespace viv

@@ -1,4 +1,4 @@
-#include "image/mask.h"
+#include "image/mask_picture.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,15 +1,16 @@
-#include "image/qvgf.h"
+#include "image/loaders/qvgf_loader.h"
 
 #include <algorithm>
 #include <charconv>
 #include <optional>
 
+#include "base/byte_reader.h"
 #include "base/inflate_stream.h"
 #include "base/log.h"
 #include "base/partial_stream.h"
 #include "base/text.h"
 #include "container/load_callback.h"
-#include "image/bmp_decoder.h"
+#include "image/loaders/bmp_loader.h"
 #include "image/picture_registry.h"
 
 namespace viv {
@@ -25,7 +26,7 @@ constexpr int64_t kBmpOverhead = 64 * 1024;
 bool ReadQvgfString(TStream& stream, std::string& value) {
   uint8_t length[2];
   if (stream.Read(length, 2) != 2) return false;
-  size_t n = length[0] | length[1] << 8;
+  size_t n = LittleEndian16(length);
   value.assign(n, '\0');
   if (stream.Read(value.data(), n) != n || !IsValidUtf8(value)) value.clear();
   return true;
@@ -41,7 +42,7 @@ std::optional<TQvgfHeader> ReadHeader(TStream& stream, std::string_view name) {
   uint8_t count[2];
   if (stream.Read(count, 2) != 2) return std::nullopt;
   TQvgfHeader header;
-  for (int n = count[0] | count[1] << 8; n > 0; --n) {
+  for (int n = LittleEndian16(count); n > 0; --n) {
     std::string field, value;
     if (!ReadQvgfString(stream, field) || !ReadQvgfString(stream, value)) return std::nullopt;
     header.Fields[field] = value;
