@@ -12,6 +12,7 @@
 #include "base/stream.h"
 #include "image/bitmap.h"
 #include "image/bitmap_store.h"
+#include "support/log_capture.h"
 
 namespace viv::test {
 
@@ -85,19 +86,6 @@ class TPictureBudgetScope {
  private:
   int64_t fBase;
   int64_t fPrevious;
-};
-
-// Captures log lines for the life of the object.
-class TLogCapture {
- public:
-  TLogCapture();
-  ~TLogCapture();
-  std::vector<std::string> Lines() const;
-  bool Contains(std::string_view text) const;
-
- private:
-  TRef<TRefObject> fLog;
-  TRef<TRefObject> fPrevious;
 };
 
 }  // namespace viv::test

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "show_test_support.h"
+#include "support/log_capture.h"
 
 namespace viv::test {
 namespace {
@@ -51,6 +52,14 @@ TEST_F(ShowTest, ShowOptionsAndTheirDefaults) {
     EXPECT_DOUBLE_EQ(source->UnsharpAmount(), c.Unsharp);
     EXPECT_EQ(source->SlideCount(), 1);
   }
+}
+
+TEST_F(ShowTest, ASideOfNoLengthIsLogged) {
+  TLogCapture log;
+  auto source =
+      SourceOf("[Main]\nopt_scr_height=-5\n[Times]\nopt_slidescount=1\nopt_synchpos1=10\n");
+  EXPECT_EQ(source->PresentationHeight(), 1080);
+  EXPECT_EQ(log.Lines(), std::vector<std::string>{"opt_scr_height -5 is no size; using 1080"});
 }
 
 TEST_F(ShowTest, ReadingThePresentationSizeCreatesItsKeysEmpty) {
