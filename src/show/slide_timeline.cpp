@@ -209,19 +209,16 @@ int64_t TSlideTimeline::NextSlidePosition(double time, bool skipTransition) cons
   // index (repetitions add the show's length), so the search halves its range
   // instead of stepping through up to 2^31 repetitions of a show whose slides
   // all have zero length.
-  int64_t first = std::min<int64_t>(FindSlideAtTime(time), last) + 1;
-  int64_t i = first;
-  if (first < last) {
-    int64_t low = first, high = last;  // the answer lies in [low, high]
-    while (low < high) {
-      int64_t middle = low + (high - low) / 2;
-      if (RoundTime(SlideInfo(middle).StartTime) > time)
-        high = middle;
-      else
-        low = middle + 1;
-    }
-    i = low;
+  int64_t low = std::min<int64_t>(FindSlideAtTime(time), last) + 1;
+  int64_t high = std::max(low, last);  // the answer lies in [low, high]
+  while (low < high) {
+    int64_t middle = low + (high - low) / 2;
+    if (RoundTime(SlideInfo(middle).StartTime) > time)
+      high = middle;
+    else
+      low = middle + 1;
   }
+  int64_t i = low;
   TSlideInfo info = SlideInfo(i);
   int64_t c = RoundTime(info.StartTime);
   bool endOfShow = !Repeats() && i == SlideCount();
