@@ -14,6 +14,9 @@ packages=(
   zlib1g-dev libicu-dev
   # viewer shell (message boxes, display checks)
   libsdl2-dev
+  # rendering: GL through libepoxy; EGL without a surface on Mesa's software
+  # renderer off screen, and a virtual X server for the window tests
+  libepoxy-dev libegl-dev libegl-mesa0 libgl1-mesa-dri xvfb xauth
   # vivtool
   nlohmann-json3-dev libcli11-dev
   # pictures and colour (djpeg of libjpeg-turbo-progs is the benchmarks' peer)
