@@ -55,6 +55,13 @@ TMatrix4 Multiply(const TMatrix4& a, const TMatrix4& b) {
   return r;
 }
 
+TMatrix4 ScreenProjection(TPixelSize size) {
+  float w = static_cast<float>(std::max(size.Width, 1));
+  float h = static_cast<float>(std::max(size.Height, 1));
+  // x' = (x + 0.5) 2 / w - 1, y' = 1 - (y + 0.5) 2 / h.
+  return {2 / w, 0, 0, 0, 0, -2 / h, 0, 0, 0, 0, 1, 0, 1 / w - 1, 1 - 1 / h, 0, 1};
+}
+
 int QualityTierFor(int32_t pixelShaderVersion, int32_t vendor) {
   // The low 16 bits hold major and minor; without them there is no shader.
   int32_t version = pixelShaderVersion & 0xFFFF;

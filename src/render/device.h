@@ -215,6 +215,9 @@ enum class TTransformKind : uint8_t { World = 0, View = 1, Projection = 2 };
 using TMatrix4 = std::array<float, 16>;
 TMatrix4 IdentityMatrix();
 TMatrix4 Multiply(const TMatrix4& a, const TMatrix4& b);
+// Screen coordinates of a target (pixels, y down, pixel centres on whole
+// numbers, as the renderer's pixel centre of (0.5, 0.5) says) to clip space.
+TMatrix4 ScreenProjection(TPixelSize size);
 
 // Clear flags: bit 0 the colour, bit 1 the stencil.
 inline constexpr uint32_t kClearColour = 1;

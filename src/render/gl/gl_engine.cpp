@@ -25,9 +25,9 @@ struct TVendorName {
   int32_t Id;
 };
 // PCI vendor ids by the words GL's vendor and renderer strings use.
-constexpr TVendorName kVendors[] = {
-    {"intel", kIntelVendor}, {"nvidia", 0x10DE}, {"amd", 0x1002}, {"ati ", 0x1002},
-    {"radeon", 0x1002},      {"vmware", 0x15AD}, {"apple", 0x106B}};
+constexpr TVendorName kVendors[] = {{"intel", kIntelVendor}, {"nvidia", 0x10DE}, {"amd", 0x1002},
+                                    {"ati ", 0x1002},        {"radeon", 0x1002}, {"vmware", 0x15AD},
+                                    {"apple", 0x106B}};
 
 struct TCapabilities {
   int32_t PixelShaderVersion = 0;
@@ -122,18 +122,17 @@ class TGLEngine : public T3DEngine {
     if (SDL_GetDisplayBounds(card, &bounds) != 0 || SDL_GetCurrentDisplayMode(card, &display) != 0)
       return false;
     mode.Bounds = {bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
-    mode.RefreshRate = display.refresh_rate > 0 ? display.refresh_rate
-                                                : TDrawTarget::kDefaultRefreshRate;
-    mode.Format = SDL_BITSPERPIXEL(display.format) == 16 ? TSurfaceFormat::R5g6b5
-                                                        : TSurfaceFormat::Xrgb32;
+    mode.RefreshRate =
+        display.refresh_rate > 0 ? display.refresh_rate : TDrawTarget::kDefaultRefreshRate;
+    mode.Format =
+        SDL_BITSPERPIXEL(display.format) == 16 ? TSurfaceFormat::R5g6b5 : TSurfaceFormat::Xrgb32;
     return true;
   }
 
   TRef<T3DRenderer> CreateRenderer(TDrawTarget& target, const TPixelRect&) override {
     std::lock_guard guard(DeviceMutex());
-    std::unique_ptr<TGLContext> context = target.Window()
-                                              ? CreateWindowContext(target.Window())
-                                              : CreateSurfacelessContext();
+    std::unique_ptr<TGLContext> context =
+        target.Window() ? CreateWindowContext(target.Window()) : CreateSurfacelessContext();
     if (!context) {
       LogLine("Can't init");
       return nullptr;

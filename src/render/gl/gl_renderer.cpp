@@ -118,8 +118,8 @@ bool TGLRenderer::EnsureBackBuffer() {
   if (fBackBuffer && fBackBuffer->Size() == size) return true;
   GLuint name = CreateGLTexture(*fDevice, size, 1, TSurfaceFormat::Argb32);
   if (!name) return false;
-  fBackBuffer = MakeRef<TGLTexture>(fDevice, name, size, 1, kRenderTargetTexture,
-                                    TSurfaceFormat::Argb32);
+  fBackBuffer =
+      MakeRef<TGLTexture>(fDevice, name, size, 1, kRenderTargetTexture, TSurfaceFormat::Argb32);
   // One depth-stencil buffer of the back buffer's size, shared by every
   // target that fits into it.
   if (!fDepthStencil) glGenRenderbuffers(1, &fDepthStencil);
@@ -209,8 +209,10 @@ bool TGLRenderer::Present(const std::vector<TPixelRect>& sourceRects,
   fDevice->Context()->Swap();
   fPacer->Presented();
   glBindFramebuffer(GL_FRAMEBUFFER, fFrame);
-  if (fTargetSurface) Attach(*fTargetSurface);
-  else if (auto* level = AsGLSurface(fBackBuffer->GetLevel(0).Get())) Attach(*level);
+  if (fTargetSurface)
+    Attach(*fTargetSurface);
+  else if (auto* level = AsGLSurface(fBackBuffer->GetLevel(0).Get()))
+    Attach(*level);
   return ok;
 }
 
@@ -358,8 +360,8 @@ void TGLRenderer::ApplyTexture(int32_t stage, TBaseTexture* texture, bool ownSet
   glBindSampler(static_cast<GLuint>(stage), sampler);
 }
 
-bool TGLRenderer::DrawVertexList(T3DVertexList& list, TBaseTexture* const* textures,
-                                 int32_t count, TBlendMode mode) {
+bool TGLRenderer::DrawVertexList(T3DVertexList& list, TBaseTexture* const* textures, int32_t count,
+                                 TBlendMode mode) {
   std::lock_guard guard(DeviceMutex());
   if (!Usable()) return false;
   auto* glList = dynamic_cast<TGLVertexList*>(&list);
@@ -443,8 +445,8 @@ TRef<T3DVertexList> TGLRenderer::CreateVertexList(int32_t capacity, TVertexForma
   return MakeRef<TGLVertexList>(fDevice, capacity, format);
 }
 
-bool TGLRenderer::StretchCopy(T3DSurface& source, const TPixelRect& sourceRect,
-                              T3DSurface& target, const TPixelRect& targetRect, bool linear) {
+bool TGLRenderer::StretchCopy(T3DSurface& source, const TPixelRect& sourceRect, T3DSurface& target,
+                              const TPixelRect& targetRect, bool linear) {
   std::lock_guard guard(DeviceMutex());
   if (!Usable()) return false;
   auto* from = AsGLSurface(&source);

@@ -43,8 +43,7 @@ class TGLRenderer : public T3DRenderer {
   bool BindTexture(int32_t stage, TBaseTexture* texture) override;
   TRef<T3DTexture> CreateTexture(int32_t width, int32_t height, int32_t levels, int32_t kind,
                                  TSurfaceFormat format) override;
-  TRef<TVolumeTexture> CreateVolumeTexture(int32_t width, int32_t height,
-                                           int32_t depth) override;
+  TRef<TVolumeTexture> CreateVolumeTexture(int32_t width, int32_t height, int32_t depth) override;
   TRef<T3DVertexList> CreateVertexList(int32_t capacity, TVertexFormat format) override;
   bool StretchCopy(T3DSurface& source, const TPixelRect& sourceRect, T3DSurface& target,
                    const TPixelRect& targetRect, bool linear) override;
@@ -54,8 +53,7 @@ class TGLRenderer : public T3DRenderer {
   std::array<float, 2> GetPixelCentre() const override { return {0.5f, 0.5f}; }
   TRef<T3DShader> CreateShader(const std::string& code, TShaderKind kind) override;
   bool UseShader(T3DShader* shader) override;
-  bool SetShaderConstants(int32_t start, const float* values, int32_t count,
-                          bool vertex) override;
+  bool SetShaderConstants(int32_t start, const float* values, int32_t count, bool vertex) override;
   void SimulateDeviceLoss() override;
 
   // Allows anisotropic minification up to min(4, the device's maximum).

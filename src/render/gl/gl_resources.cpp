@@ -108,9 +108,8 @@ bool TGLLevelSurface::Unlock(TSurfaceLock& lock) {
       TGLFormat gl = GLFormatOf(GetPixelFormat());
       PackRows();
       glBindTexture(GL_TEXTURE_2D, fTexture->Name());
-      glTexSubImage2D(GL_TEXTURE_2D, fLevel, fLockedRect.Left, fLockedRect.Top,
-                      fLockedRect.Width(), fLockedRect.Height(), gl.Format, gl.Type,
-                      fLocked.data());
+      glTexSubImage2D(GL_TEXTURE_2D, fLevel, fLockedRect.Left, fLockedRect.Top, fLockedRect.Width(),
+                      fLockedRect.Height(), gl.Format, gl.Type, fLocked.data());
       ok = device.Check("Unlock");
     }
   }
