@@ -1,6 +1,12 @@
 #include "render/device_resource.h"
 
+#include "render/screen.h"
+
 namespace viv {
+
+TDeviceResource::~TDeviceResource() {
+  if (fScreen) fScreen->Unregister(*this);
+}
 
 T3DShader* TShader::Backend(T3DRenderer& renderer) {
   if (!fBackend) fBackend = renderer.CreateShader(fCode, fKind);

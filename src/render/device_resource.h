@@ -12,10 +12,18 @@ namespace viv {
 
 class T3DScreen;
 
+// A registered resource leaves its screen's list when it goes, and the screen
+// lets go of its resources when it goes first.
 class TDeviceResource : public TRefObject {
  public:
+  ~TDeviceResource() override;
   // Called when the device is lost: the backend object goes, the resource stays.
   virtual void DropBackend() = 0;
+  T3DScreen* Screen() const { return fScreen; }
+
+ private:
+  friend class T3DScreen;
+  T3DScreen* fScreen = nullptr;
 };
 
 // A shader kept as its code, compiled again for every new device.

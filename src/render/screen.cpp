@@ -15,6 +15,9 @@ T3DScreen::T3DScreen(TRef<T3DEngine> engine)
 T3DScreen::~T3DScreen() {
   if (fTarget) fTarget->SetMessenger(nullptr);
   DropDevice();
+  std::lock_guard guard(DeviceMutex());
+  for (TDeviceResource* resource : fResources) resource->fScreen = nullptr;
+  fResources.clear();
 }
 
 void T3DScreen::BindTarget(TRef<TDrawTarget> target) {
@@ -127,11 +130,16 @@ bool T3DScreen::SetTarget(T3DTexture* texture) {
 
 void T3DScreen::Register(TDeviceResource& resource) {
   std::lock_guard guard(DeviceMutex());
+  if (resource.fScreen == this) return;
+  if (resource.fScreen) resource.fScreen->Unregister(resource);
+  resource.fScreen = this;
   fResources.push_back(&resource);
 }
 
 void T3DScreen::Unregister(TDeviceResource& resource) {
   std::lock_guard guard(DeviceMutex());
+  if (resource.fScreen != this) return;
+  resource.fScreen = nullptr;
   fResources.erase(std::remove(fResources.begin(), fResources.end(), &resource), fResources.end());
 }
 

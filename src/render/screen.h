@@ -52,7 +52,8 @@ class T3DScreen : public TRefObject, private TDeviceKilledMessenger {
   float ReciprocalWidth() const { return 1.0f / static_cast<float>(std::max(fSize.Width, 1)); }
   float ReciprocalHeight() const { return 1.0f / static_cast<float>(std::max(fSize.Height, 1)); }
 
-  // Resources whose backend objects go with a lost device.
+  // Resources whose backend objects go with a lost device; a resource that
+  // goes leaves the list by itself.
   void Register(TDeviceResource& resource);
   void Unregister(TDeviceResource& resource);
 

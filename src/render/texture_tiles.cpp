@@ -75,10 +75,6 @@ bool TTextureTile::FillContents(T3DTexture& texture) {
 
 // --- TTileManager
 
-TTileManager::~TTileManager() {
-  for (auto& tile : fFree) fScreen.Unregister(*tile);
-}
-
 TRef<TTextureTile> TTileManager::Take() {
   if (!fFree.empty()) {
     TRef<TTextureTile> tile = std::move(fFree.back());

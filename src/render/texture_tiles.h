@@ -69,7 +69,6 @@ class TTextureTile : public TCustomTexture {
 class TTileManager {
  public:
   TTileManager(T3DScreen& screen, TPixelSize size) : fScreen(screen), fSize(size) {}
-  ~TTileManager();
   TTileManager(const TTileManager&) = delete;
   TTileManager& operator=(const TTileManager&) = delete;
 
