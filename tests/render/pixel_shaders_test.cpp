@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "render/colour_lookup_texture.h"
 #include "render/surface_formats.h"
 #include "render_test_support.h"
 
@@ -370,6 +371,53 @@ TEST_F(PixelShaders, MasksOfViewports) {
     uint32_t got = Run("premul3", {mask.Get(), inside.Get()}, {}, 0.5)[0];
     ExpectColour(got, c.Expected);
   }
+}
+
+TEST_F(PixelShaders, LookupTexturesOfFilterChains) {
+  auto picture = Flat(1, 1, {0xFF3366CC});
+  TRgba in = Unpack(0xFF3366CC);
+  TFilterChain invert{CreateObjectFilter("Invert")};
+  ASSERT_TRUE(invert[0]);
+  using TKind = TColorLookupTexture::TKind;
+  auto identityGrid =
+      MakeRef<TColorLookupTexture>(TKind::Grid, std::vector<uint32_t>{}, TFilterChain{});
+  auto invertedGrid = MakeRef<TColorLookupTexture>(TKind::Grid, MakeIdentityGrid(), invert);
+  auto identityCurve =
+      MakeRef<TColorLookupTexture>(TKind::Curve, std::vector<uint32_t>{}, TFilterChain{});
+  auto invertedCurve = MakeRef<TColorLookupTexture>(TKind::Curve, MakeIdentityCurve(), invert);
+  TRgba inverted{1 - in.R, 1 - in.G, 1 - in.B, 1};
+  struct TCase {
+    const char* Shader;
+    TColorLookupTexture* Low;
+    TColorLookupTexture* High;
+    float T;
+    TRgba Expected;
+  };
+  const TCase kCases[] = {
+      // The identity leaves the picture as it is.
+      {"color_grading", identityGrid.Get(), identityGrid.Get(), 0.5f, in},
+      {"color_grade_linear", identityCurve.Get(), identityCurve.Get(), 0.5f, in},
+      {"color_grading", invertedGrid.Get(), identityGrid.Get(), 0, inverted},
+      {"color_grade_linear", invertedCurve.Get(), identityCurve.Get(), 0, inverted},
+      {"color_grading",
+       invertedGrid.Get(),
+       identityGrid.Get(),
+       0.75f,
+       {Mix(inverted.R, in.R, 0.75), Mix(inverted.G, in.G, 0.75), Mix(inverted.B, in.B, 0.75), 1}},
+  };
+  for (const TCase& c : kCases) {
+    SCOPED_TRACE(std::string(c.Shader) + " " + std::to_string(c.T));
+    uint32_t got = Run(c.Shader, {picture.Get(), c.Low->GetTexture(R()), c.High->GetTexture(R())},
+                       {{c.T, 0, 0, 0}})[0];
+    ExpectColour(got, c.Expected);
+  }
+  // Made again from the table and the chain when the device went.
+  invertedGrid->DropBackend();
+  uint32_t again =
+      Run("color_grading",
+          {picture.Get(), invertedGrid->GetTexture(R()), identityGrid->GetTexture(R())},
+          {{0, 0, 0, 0}})[0];
+  ExpectColour(again, inverted);
 }
 
 }  // namespace
