@@ -4,7 +4,10 @@
 
 #include <vector>
 
+#include "base/exceptions.h"
+#include "render/box_fill.h"
 #include "render/device.h"
+#include "render/gauss_blur_schedule.h"
 #include "render/present_pacing.h"
 #include "render/surface_formats.h"
 
@@ -137,6 +140,68 @@ TEST(ScreenProjection, PixelCentresLandOnPixelCentres) {
   EXPECT_FLOAT_EQ(y1, -1);
   EXPECT_EQ(FullMipChainLength({1000, 700}), 10);  // 1000, 500, ..., 1
   EXPECT_EQ(FullMipChainLength({1, 1}), 1);
+}
+
+TEST(BoxFill, CornerColoursOfEveryKind) {
+  constexpr uint32_t a = 0xFFFF0000, b = 0xFF0000FF, mean = 0xFF800080;
+  struct TCase {
+    int Code;
+    std::array<uint32_t, 4> Corners;  // top left, top right, bottom right, bottom left
+  };
+  const TCase kCases[] = {
+      {kFillSolid, {a, a, a, a}},
+      {kFillVertical, {a, a, b, b}},    // first colour along the top edge
+      {kFillHorizontal, {a, b, b, a}},  // first colour down the left edge
+      {4, {b, a, a, b}},
+      {7, {b, b, a, a}},
+      {kFillTopLeftToBottomRight, {a, mean, b, mean}},
+      {kFillTopRightToBottomLeft, {mean, a, mean, b}},
+      {2, {b, mean, a, mean}},
+      {3, {mean, b, mean, a}},
+  };
+  for (const TCase& c : kCases) {
+    SCOPED_TRACE(c.Code);
+    std::array<uint32_t, 4> corners = BoxCornerColours(c.Code, a, b);
+    EXPECT_EQ(corners, c.Corners);
+  }
+  EXPECT_THROW(BoxCornerColours(9, a, b), EAssertionFailed);
+  EXPECT_THROW(BoxCornerColours(-1, a, b), EAssertionFailed);
+  // Opacity 50 of alpha 200 is 100; 33.3 of 255 is 84.9.
+  EXPECT_EQ(ApplyBoxOpacity(0xC8112233, 50), 0x64112233u);
+  EXPECT_EQ(ApplyBoxOpacity(0xFF112233, 33.3f), 0x55112233u);
+  EXPECT_EQ(ApplyBoxOpacity(0xC8112233, 100), 0xC8112233u);
+  EXPECT_EQ(ApplyBoxOpacity(0xC8112233, 0), 0x00112233u);
+  EXPECT_EQ(MeanColour(0xFF000001, 0x00FFFFFF), 0x80808080u);
+}
+
+TEST(GaussBlur, PassScheduleByRadius) {
+  struct TCase {
+    double G;
+    bool Mix;
+    double MixAlpha;
+    int32_t Full, Step;
+    double Strength;
+  };
+  const TCase kCases[] = {
+      {0, false, 0, 0, 1, 0},          // no blur: one pass pair that copies
+      {0.5, true, 0.499995, 0, 1, 0},  // (0.5 - 0.00001) / 0.99999
+      {1, false, 0, 0, 1, 0},         {4, false, 0, 0, 1, 0.5},  // (4 - 1) / 6
+      {7, false, 0, 0, 1, 1},         {14, false, 0, 1, 2, 1},   // log2(2) = 1: one full pass
+      {20, false, 0, 2, 4, 0.514573},                            // log2(20 / 7) = 1.514573
+      {28, false, 0, 2, 4, 1},
+  };
+  for (const TCase& c : kCases) {
+    SCOPED_TRACE(c.G);
+    TGaussSchedule s = GaussScheduleFor(c.G);
+    EXPECT_EQ(s.MixOnly, c.Mix);
+    EXPECT_NEAR(s.MixAlpha, c.MixAlpha, 1e-6);
+    EXPECT_EQ(s.FullPasses, c.Full);
+    EXPECT_EQ(s.FinalStep, c.Step);
+    EXPECT_NEAR(s.FinalStrength, c.Strength, 1e-6);
+  }
+  std::array<double, 4> full = GaussWeights(1);
+  EXPECT_NEAR(full[3] + 2 * (full[2] + full[1] + full[0]), 1, 1e-6);
+  EXPECT_EQ(GaussWeights(0), (std::array<double, 4>{0, 0, 0, 1}));
 }
 
 }  // namespace
