@@ -49,17 +49,9 @@ TGLRenderer::~TGLRenderer() {
   fBackBuffer.Reset();
   fVertexShader.Reset();
   fPixelShader.Reset();
-  if (fDevice->Use()) {
-    fPrograms.reset();
-    GLuint frames[] = {fFrame, fRead, fDraw};
-    glDeleteFramebuffers(3, frames);
-    glDeleteRenderbuffers(1, &fDepthStencil);
-    glDeleteSamplers(kMaxTextureStages, fSamplers.data());
-    glDeleteSamplers(1, &fBoundSampler);
-    glDeleteBuffers(1, &fPrimeBuffer);
-    glDeleteVertexArrays(1, &fPrimeArray);
-  }
   fPrograms.reset();
+  // The frame buffers, samplers and buffers die with the context; resources
+  // that outlive the renderer find their device gone.
   fDevice->Kill();
 }
 
